@@ -1,0 +1,136 @@
+// Strings, byte buffers, comparison results and the library's heap routines.
+#pragma once
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+// Heap routines of the library: the process heap; a failed allocation throws EBadAlloc.
+void* YdAlloc(size_t sz);
+void* YdReAlloc(void* p, size_t sz);  // allocates when p is null
+uint32_t YdFree(void* p);             // 0 or the system error code
+size_t YdSize(const void* p);
+
+// Root of the library classes; objects live on the process heap.
+class TYdBsMem {
+ public:
+  virtual ~TYdBsMem() {}
+  static void* operator new(size_t sz) { return YdAlloc(sz); }
+  static void* operator new[](size_t sz) { return YdAlloc(sz); }
+  static void operator delete(void* p) noexcept { YdFree(p); }
+  static void operator delete[](void* p) noexcept { YdFree(p); }
+};
+
+class TBuf : public TYdBsMem {
+ public:
+  TBuf() {}
+  explicit TBuf(size_t sz) { Alloc(sz); }
+  TBuf(const TBuf& o);
+  TBuf& operator=(const TBuf&) = delete;
+  ~TBuf() override { Free(); }
+  void Alloc(size_t sz);
+  void ReAlloc(size_t sz);
+  void Free();
+  void* Data() const { return m_Data; }
+  size_t Cap() const { return m_Cap; }
+
+ protected:
+  void* m_Data = nullptr;
+  size_t m_Cap = 0;  // the heap's own size of the block
+};
+
+class TCharBuf : public TBuf {
+ public:
+  using TBuf::TBuf;
+  char* Chars() const { return static_cast<char*>(m_Data); }
+};
+
+class TCmpRes : public TYdBsMem {
+ public:
+  TCmpRes(int v = 0) : m_Val(v < 0 ? -1 : (v > 0 ? 1 : 0)) {}
+  int Val() const { return m_Val; }
+  bool operator==(int v) const { return m_Val == v; }
+  bool operator!=(int v) const { return m_Val != v; }
+
+ private:
+  int m_Val;
+};
+
+class BTStr : public TYdBsMem {
+ public:
+  ~BTStr() override {}
+  virtual void Set(const char* s, uint32_t n) { (void)s, (void)n; }
+  virtual void Set(const BTStr& s) { (void)s; }
+  virtual void Ins(const char* s, uint32_t pos, uint32_t n) { (void)s, (void)pos, (void)n; }
+  virtual const char* Fmt(const char* fmt, ...) { (void)fmt; return m_Str; }
+  const char* Str() const { return m_Str; }
+  uint32_t Len() const { return m_Len; }
+
+ protected:
+  char* m_Str = nullptr;
+  uint32_t m_Len = 0;
+};
+
+// Comparison flags: bit 0 ignore case, bit 1 prefix (byte-wise, as long as the other operand).
+enum : int { CMP_NOCASE = 1, CMP_PREFIX = 2 };
+// Rpl flag: replace every occurrence.
+enum : int { RPL_ALL = 0x10 };
+
+class TStr : public BTStr {
+ public:
+  TStr();
+  TStr(const TStr& s);
+  TStr(const char* s, uint32_t n = 0);
+  // Number forms: base 0 decimal, 1 "0x" + lower-case hexadecimal, 2 binary.
+  static TStr Num(uint32_t v, int base = 0);
+  ~TStr() override {}
+  TStr& operator=(const TStr& s);
+  TStr& operator=(const char* s);
+
+  using BTStr::Set;
+  void Set(const char* s, uint32_t n = 0) override;
+  void Set(const BTStr& s) override;
+  void Ins(const char* s, uint32_t pos, uint32_t n = 0) override;
+  const char* Fmt(const char* fmt, ...) override;
+  const char* VFmt(const char* fmt, va_list args);
+
+  void Add(const char* s);
+  void Add(const TStr& s);
+  TStr operator+(const char* s) const;
+  TStr operator+(const TStr& s) const;
+  TStr& operator+=(const char* s) { Add(s); return *this; }
+  TStr& operator+=(const TStr& s) { Add(s); return *this; }
+
+  void Del(uint32_t pos, uint32_t n = 0);  // throws EOutOfRange (Src/Lib/BStr line 70)
+  void Cut(uint32_t n);
+  void Clr();
+  void TrimL();
+  void TrimR();
+  void Trim();
+  void Unquote();
+  void Case(int lower);  // 0 upper case, 1 lower case (ANSI code page)
+
+  TCmpRes Cmp(const char* o, int flags = 0) const;
+  TCmpRes Cmp(const TStr& o, int flags = 0) const { return Cmp(o.Str(), flags); }
+  bool Eq(const char* o) const { return Cmp(o, 0).Val() == 0; }
+  bool Ne(const char* o) const { return Cmp(o, 0).Val() != 0; }
+
+  int Find(const char* s, uint32_t from = 0, int flags = 0) const;
+  uint32_t Rpl(const char* what, const char* with, uint32_t from = 0, int flags = 0);
+  int FindRe(const char* pattern, uint32_t from = 0) const;
+
+  size_t Cap() const { return m_Buf.Cap(); }
+  char operator[](uint32_t i) const { return m_Str[i]; }
+  bool Empty() const { return m_Len == 0; }
+
+ private:
+  void Reserve(uint32_t n);
+  TCharBuf m_Buf;
+};
+
+TCmpRes CmpTxt(const char* a, const char* b, int flags = 0);
+TCmpRes CmpCh(char a, char b, int flags = 0);
+TCmpRes CmpNum(uint32_t a, uint32_t b);
+
+char* StrDup(const char* s);  // heap copy (YdFree it); null for null
+int FindTxt(const char* s, const char* what, uint32_t from = 0);
+int CpySub(char* dst, const char* s, uint32_t from, uint32_t n);

@@ -1,0 +1,75 @@
+// Results of operations that can fail, error texts and the exception family.
+#pragma once
+#include "Lib/BStr.h"
+
+enum : uint32_t { SVRT_OK = 0, SVRT_INFO = 1, SVRT_WARN = 2, SVRT_ERR = 3 };
+// ToStr parts
+enum : uint32_t { RES_CMNT = 1, RES_TXT = 2, RES_CODE = 4 };
+
+class TRes : public TYdBsMem {
+ public:
+  TRes();
+  TRes(uint32_t code, const char* cmnt = "", uint32_t svrt = SVRT_ERR);
+  TRes(const TRes& o);
+  TRes& operator=(const TRes& o);
+  ~TRes() override {}
+
+  void Set(uint32_t code, const char* cmnt = "", uint32_t svrt = SVRT_ERR);
+  uint32_t Code() const { return m_Status & 0x3FFFFFFFu; }
+  uint32_t Svrt() const { return m_Status >> 30; }
+  uint32_t Status() const { return m_Status; }
+  void SetSvrt(uint32_t s);
+  bool IsErr() const { return Svrt() == SVRT_ERR; }
+  bool IsOk() const { return !IsErr(); }
+  const TStr& Cmnt() const { return m_Cmnt; }
+  const TStr& Txt() const { return m_Txt; }
+  void SetCmnt(const char* c) { m_Cmnt.Set(c); }
+  TStr ToStr(uint32_t parts) const;
+  TRes& Add(const TRes& o);
+
+ private:
+  uint32_t m_Status = 0;
+  TStr m_Cmnt;
+  TStr m_Txt;
+};
+
+TStr ErrTxt(uint32_t code);
+uint32_t RegErrTxt(const char* txt);
+
+class EException : public TYdBsMem {
+ public:
+  ~EException() override {}
+  virtual const char* Msg() const { return m_Msg.Chars(); }
+
+ protected:
+  // Builds "[%s] '%s' line %u " from the bracket text, the source file and the line.
+  EException(const char* txt, const char* file, unsigned line);
+  EException(const EException& o) : TYdBsMem(), m_Msg(o.m_Msg) {}
+
+ private:
+  TCharBuf m_Msg;
+};
+
+class EOutOfRange : public EException {
+ public:
+  EOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt);
+};
+class EBadAlloc : public EException {
+ public:
+  EBadAlloc(const char* file, unsigned line, size_t sz);
+};
+class EInvalidArgument : public EException {
+ public:
+  EInvalidArgument(const char* file, unsigned line, const char* cond);
+};
+class EFailure : public EException {
+ public:
+  EFailure(const char* file, unsigned line, const TRes& r);
+  const TRes& Res() const { return m_Res; }
+
+ private:
+  TRes m_Res;
+};
+
+// Returns r when it is not an error, else throws EFailure with the caller's position.
+const TRes& ChkRes(const char* file, unsigned line, const TRes& r);

@@ -1,0 +1,12 @@
+#!/bin/bash
+# Builds everything and runs every test under Wine (with an Xvfb display of its own).
+# BUILD=dir picks another build folder, YD_TARGET=name builds one target; arguments go to ctest (-L Log).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${BUILD:-$ROOT/build}"
+"$ROOT/scripts/setup.sh"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$BUILD" -j2 ${YD_TARGET:+--target $YD_TARGET}
+YD_DISPLAY=1 . "$ROOT/scripts/wine-env.sh"
+cd "$BUILD"
+ctest -j2 --output-on-failure --timeout 300 "$@"
