@@ -1,1 +1,2 @@
-// placeholder
+// The supervision run loop.
+#include "sprv/ProcessMngr.h"

@@ -1,0 +1,127 @@
+// The supervisor: launch settings, the run loop, the forced stop and the health checks of the child.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include "Lib/BStr.h"
+#include "Lib/Res.h"
+
+template <class T> class TQueue;
+class TCase;
+class WTProcess;
+
+// Attempt counter of one Run: counts up to a bound and stays there.
+class TCounter : public TYdBsMem {
+ public:
+  uint32_t Val() const { return m_Val; }
+  uint32_t Inc() {
+    if (m_Val < m_Bound) ++m_Val;
+    return m_Val;
+  }
+
+ private:
+  uint32_t m_Val = 0;
+  uint32_t m_Bound = 0xFFFFFFFFu;
+};
+
+// What the health checks measure of a running child. The product uses this class as it is;
+// tests derive from it to hand the checks measures the platform cannot produce on demand.
+class TMeasures : public TYdBsMem {
+ public:
+  // Working set in bytes; false when it could not be read (the check then passes).
+  virtual bool WrkSet(const WTProcess& p, uint64_t& bytes);
+  // Open kernel handles; 0 when the query fails.
+  virtual uint32_t Handles(const WTProcess& p);
+  // GDI objects; 0 when the query fails.
+  virtual uint32_t GdiObjs(const WTProcess& p);
+  // True when a top-level window of the child's process has stopped answering.
+  virtual bool HungWnd(const WTProcess& p);
+};
+
+class TProcessMngr : public TYdBsMem {
+ public:
+  static constexpr uint32_t NO_LMT = 0xFFFFFFFFu;
+  static constexpr uint32_t STOPPED_CODE = 1359;  // exit code recorded for a child that was stopped
+
+  TProcessMngr();
+  ~TProcessMngr() override;
+  TProcessMngr(const TProcessMngr&) = delete;
+  TProcessMngr& operator=(const TProcessMngr&) = delete;
+
+  void SetCmdLn(const TStr& s);
+  void SetAttemptsLmt(uint32_t v);
+  void SetGdiObjsLmt(uint32_t v);
+  void SetHandlesLmt(uint32_t v);
+  void SetHung(bool on, uint32_t cnt);
+  void SetMemLmt(uint32_t v);
+  void SetPause(uint32_t ms);
+  void SetStopTm(uint32_t ms);
+  void SetRunTmLmt(uint32_t ms);
+  void SetChkIntrvl(uint32_t ms);
+  void SetLogFile(const TStr& s);
+  void AddRetCode(uint32_t code);
+
+  const TStr& CmdLn() const { return m_CmdLn; }
+  uint32_t AttemptsLmt() const { return m_AttemptsLmt; }
+  uint32_t ExitCode() const { return m_ExitCode; }
+  const TQueue<uint32_t>& RetCodes() const { return *m_RetCodes; }
+  uint32_t GdiObjsLmt() const { return m_GdiObjsLmt; }
+  uint32_t HandlesLmt() const { return m_HandlesLmt; }
+  bool HungChk() const { return m_HungChk; }
+  uint32_t HungLmt() const { return m_HungLmt; }
+  uint32_t HungRow() const { return m_HungRow; }
+  uint32_t MemLmt() const { return m_MemLmt; }
+  uint32_t Pause() const { return m_Pause; }
+  uint32_t StopTm() const { return m_StopTm; }
+  uint32_t RunTmLmt() const { return m_RunTmLmt; }
+  uint32_t ChkIntrvl() const { return m_ChkIntrvl; }
+  const TStr& LogFile() const { return m_LogFile; }
+
+  TRes Run();
+  bool IsExpectedExitCode() const;
+
+  bool HasRunTmLmt() const { return m_RunTmLmt != NO_LMT; }
+  uint32_t RunTm() const;
+  uint32_t ForceStop(WTProcess& p);
+
+  // The monitored wait and its checks.
+  TRes Watch(WTProcess& p);
+  TRes Check(WTProcess& p);
+  TRes ChkRunTm(WTProcess& p);
+  TRes ChkMem(WTProcess& p);
+  TRes ChkHandles(WTProcess& p);
+  TRes ChkGdiObjs(WTProcess& p);
+  TRes ChkHung(WTProcess& p);
+  void OnExit(WTProcess& p);
+  TRes OnRunTmOut(WTProcess& p);
+  TRes OnChkFail(WTProcess& p, const TRes& failed);
+
+  // Replaces the measures of the checks (not owned; null restores the real ones).
+  void SetMeasures(TMeasures* m);
+  // Lets tests place the launch moment, which the run-time check measures from.
+  void SetStartTicks(uint32_t ticks) { m_StartTicks = ticks; }
+
+ private:
+  bool IsMonitored() const;
+  TRes PlainWait(WTProcess& p);
+  void Evt(const char* txt);
+  void OpenEvtLog();
+
+  TStr m_CmdLn;
+  uint32_t m_AttemptsLmt = NO_LMT;
+  uint32_t m_ExitCode = 1;
+  std::unique_ptr<TQueue<uint32_t>> m_RetCodes;
+  uint32_t m_GdiObjsLmt = 0;
+  uint32_t m_HandlesLmt = 0;
+  bool m_HungChk = false;
+  uint32_t m_HungLmt = 1;
+  uint32_t m_HungRow = 0;
+  uint32_t m_MemLmt = 0;
+  uint32_t m_Pause = 0;
+  uint32_t m_StopTm = 0;
+  uint32_t m_StartTicks = 0;
+  uint32_t m_RunTmLmt = NO_LMT;
+  uint32_t m_ChkIntrvl = 15000;
+  TStr m_LogFile;
+  std::unique_ptr<TCase> m_EvtLog;
+  TMeasures* m_Measures;
+};
