@@ -1,0 +1,144 @@
+// The log family: layout and filter parameters, the abstract log, the plain file log (the event log),
+// the owning holder and the per-process trace log.
+#pragma once
+#include <windows.h>
+#include <cstdarg>
+#include <cstdint>
+#include "Lib/BStr.h"
+
+class TLogTps;    // the filter list (Log/LogLine.h)
+class TLogQueue;  // the line queue (Log/LogLine.h)
+
+// Start modes of a log file.
+enum : uint32_t { LOG_APPEND = 0, LOG_OVRWRT = 1, LOG_NEW = 2 };
+
+// Mutex waits of the log family, in milliseconds: a caller may be held up briefly, never for long.
+constexpr uint32_t LOG_WAIT_WRITE = 1000;      // Write(): a line is dropped rather than block the caller longer
+constexpr uint32_t LOG_WAIT_OPEN = 250;        // TLog::Open()
+constexpr uint32_t LOG_WAIT_WLI_OPEN = 5000;   // TWliLog::Open(): the writer thread may be in a write-out
+constexpr uint32_t LOG_WAIT_CLOSE = 60000;     // Close(): a write-out to a slow disk may be running
+constexpr uint32_t LOG_WAIT_FLUSH = 250;       // write-out by the writer thread: the next timer tick retries
+constexpr uint32_t LOG_WAIT_LOAD = 1000;       // parameter re-read: the next timer tick retries
+
+class TLogPrms : public TYdBsMem {
+ public:
+  TLogPrms();
+  TLogPrms(const TLogPrms&) = delete;
+  TLogPrms& operator=(const TLogPrms&) = delete;
+  ~TLogPrms() override;
+
+  void SetDflts();  // every field but FileNm
+
+  const TStr& TmFrmt() const { return m_TmFrmt; }
+  void SetTmFrmt(const char* f) { m_TmFrmt.Set(f ? f : ""); }
+  bool PidOn() const { return m_PidOn; }
+  void SetPidOn(bool on) { m_PidOn = on; }
+  bool TidOn() const { return m_TidOn; }
+  void SetTidOn(bool on) { m_TidOn = on; }
+  bool TpOn() const { return m_TpOn; }
+  void SetTpOn(bool on) { m_TpOn = on; }
+  uint32_t StrtMd() const { return m_StrtMd; }
+  void SetStrtMd(uint32_t m) { m_StrtMd = m; }
+  uint32_t FlshSec() const { return m_FlshSec; }
+  void SetFlshSec(uint32_t s) { m_FlshSec = s; }
+  uint32_t FlshLns() const { return m_FlshLns; }
+  void SetFlshLns(uint32_t n) { m_FlshLns = n; }
+  const TStr& FileNm() const { return m_FileNm; }
+  void SetFileNm(const char* nm) { m_FileNm.Set(nm ? nm : ""); }
+
+  // False when an entry with an equal type pattern (case-sensitive) exists; the old entry stays.
+  bool AddTp(const char* tpPattern, const char* txtPattern);
+  bool Match(const char* tp, const char* txt) const;
+  const TLogTps& Tps() const { return *m_Tps; }
+  uint32_t TpCnt() const;
+
+ private:
+  TStr m_TmFrmt;
+  bool m_PidOn = true;
+  bool m_TidOn = true;
+  bool m_TpOn = true;
+  uint32_t m_StrtMd = LOG_APPEND;
+  uint32_t m_FlshSec = 60;
+  uint32_t m_FlshLns = 100;
+  TLogTps* m_Tps;
+  TStr m_FileNm;
+};
+
+class TLogA : public TYdBsMem {
+ public:
+  virtual TLogPrms& Prms() = 0;
+  virtual uint32_t Open() = 0;
+  virtual uint32_t Close() = 0;
+  // Outside text is never the format: Write("WP.", "%s", txt).
+  virtual uint32_t Write(const char* tp, const char* fmt, ...) = 0;
+  virtual void FlushIfDue() = 0;
+};
+
+// The plain file log: lines are written out by the thread that writes them, when due, and at Close().
+class TLog : public TLogA {
+ public:
+  TLog();
+  TLog(const TLog&) = delete;
+  TLog& operator=(const TLog&) = delete;
+  ~TLog() override;
+
+  TLogPrms& Prms() override { return m_Prms; }
+  uint32_t Open() override;
+  uint32_t Close() override;
+  uint32_t Write(const char* tp, const char* fmt, ...) override;
+  uint32_t VWrite(const char* tp, const char* fmt, va_list args);
+  void FlushIfDue() override;
+
+  // Writes the queue out; the caller holds the mutex. 0 or the system's error code.
+  uint32_t Flush();
+  bool IsOpn() const { return m_IsOpn; }
+  void SetIsOpn(bool on) { m_IsOpn = on; }
+  const TStr& CurFileNm() const { return m_CurFileNm; }
+  void SetCurFileNm(const char* nm) { m_CurFileNm.Set(nm ? nm : ""); }
+  uint32_t QueueCnt() const;
+  const TStr& MutexNm() const { return m_MutexNm; }
+
+  // The log's mutex: 0 when obtained (also when abandoned), 1460 on time-out, else the system's code.
+  uint32_t Lock(uint32_t ms);
+  void Unlock();
+
+ protected:
+  bool IsDue() const;  // more than FlshLns lines queued, or more than FlshSec seconds since the last write-out
+  uint32_t LastFlsh() const { return m_LastFlsh; }
+
+ private:
+  uint32_t OpenFile(HANDLE& file) const;
+
+  TLogQueue* m_Queue;
+  uint32_t m_LastFlsh;
+  bool m_IsOpn = false;
+  HANDLE m_Mutex = nullptr;
+  TStr m_MutexNm;
+  TLogPrms m_Prms;
+  TStr m_CurFileNm;
+};
+
+// Owns one log and deletes it at its own end.
+class TCase {
+ public:
+  explicit TCase(TLogA* l = nullptr) : m_Log(l) {}
+  TCase(const TCase&) = delete;
+  TCase& operator=(const TCase&) = delete;
+  ~TCase();
+  TLogA* operator->() const { return m_Log; }
+  TLogA* Get() const { return m_Log; }
+  void Set(TLogA* l);  // deletes the log held before
+
+ private:
+  TLogA* m_Log;
+};
+
+// The calling process's trace log; it is opened by the program entry, never by Log() itself.
+TLog& Log();
+
+// Writes the "..!" line of a failed internal expectation to Log(); processing goes on.
+void LogExpect(const char* expr, const char* file, unsigned line);
+#define LOG_EXPECT(cond) \
+  do { \
+    if (!(cond)) LogExpect(#cond, __FILE__, __LINE__); \
+  } while (0)
