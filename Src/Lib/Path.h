@@ -3,8 +3,7 @@
 #include <windows.h>
 
 #include "Lib/BStr.h"
-
-template <class T> class TStack;
+#include "ydgen.h"
 
 // Expands "%SystemDirectory%", "%CmmnStartup%", "%UserStartup%", "%StartPath%" (any letter case)
 // and then environment variables written as %name%; true when anything was replaced.

@@ -1,0 +1,239 @@
+#include "Lib/Path.h"
+
+#include <psapi.h>
+
+#include <cstring>
+
+#include "Log/Log.h"
+#include "ydgen.h"
+
+namespace {
+
+// Index 13-15 are unused: the per-user names end at 12, the common ones start at 16.
+const char* const kUserFolders[] = {"AppData", "DeskTop",   "Favorites", "Fonts",      "NetHood",
+                                    "Personal", "PrintHood", "Programs",  "Recent",     "SendTo",
+                                    "Start Menu", "StartUp", "Templates"};
+const char* const kCmmnFolders[] = {"Common Desktop", "Common Programs", "Common Start Menu",
+                                    "Common Startup"};
+const int kCmmnFirst = 16;
+const char kShellFoldersKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const int kUserStartupIdx = 12;  // the per-user folder behind %UserStartup% is the one under "Templates"
+const int kCmmnStartupIdx = 19;
+const DWORD kShellValueMax = 260;  // shell folder values are paths of at most MAX_PATH characters
+const DWORD kOwnPathMax = 32768;   // the longest path the system accepts
+
+struct TRoot {
+  const char* Name;
+  HKEY Key;
+};
+const TRoot kRoots[] = {{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+                        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+                        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+                        {"HKEY_USERS", HKEY_USERS}};
+
+// The system folder, looked up once per process; a failed lookup is tried again next time.
+const TStr& SysDir() {
+  static TStr dir;
+  static bool known = false;
+  if (!known) {
+    char buf[MAX_PATH + 1];
+    UINT n = GetSystemDirectoryA(buf, sizeof buf);
+    if (n > 0 && n < sizeof buf) {
+      dir.Set(buf);
+      known = true;
+    }
+  }
+  return dir;
+}
+
+// The value of an environment variable; false when the environment does not know the name.
+bool EnvVar(const char* name, TStr& val) {
+  TCharBuf buf(256);
+  for (;;) {
+    DWORD cap = static_cast<DWORD>(buf.Cap());
+    SetLastError(0);
+    DWORD n = GetEnvironmentVariableA(name, buf.Chars(), cap);
+    if (n == 0) {
+      if (GetLastError() != 0) return false;  // 0 with no error: the variable is set but empty
+      val.Clr();
+      return true;
+    }
+    if (n < cap) {
+      val.Set(buf.Chars(), n);
+      return true;
+    }
+    buf.Alloc(n + 1);
+  }
+}
+
+bool ExpEnv(TStr& s) {
+  bool any = false;
+  uint32_t pos = 0;
+  for (;;) {
+    int open = s.Find("%", pos);
+    if (open < 0) break;
+    int close = s.Find("%", static_cast<uint32_t>(open) + 1);
+    if (close < 0) break;
+    uint32_t nameLen = static_cast<uint32_t>(close - open - 1);
+    TStr val;
+    bool known = false;
+    if (nameLen > 0) {
+      TStr name(s.Str() + open + 1, nameLen);
+      known = EnvVar(name.Str(), val);
+    }
+    if (!known) {
+      pos = static_cast<uint32_t>(close) + 1;
+      continue;
+    }
+    s.Del(static_cast<uint32_t>(open), nameLen + 2);
+    if (!val.Empty()) s.Ins(val.Str(), static_cast<uint32_t>(open));
+    pos = static_cast<uint32_t>(open) + val.Len();
+    any = true;
+  }
+  return any;
+}
+
+}  // namespace
+
+bool ExpMacros(TStr& s) {
+  const int flags = RPL_ALL | CMP_NOCASE;
+  uint32_t n = s.Rpl("%SystemDirectory%", SysDir().Str(), 0, flags);
+  n += s.Rpl("%CmmnStartup%", ShellFolder(kCmmnStartupIdx).Str(), 0, flags);
+  n += s.Rpl("%UserStartup%", ShellFolder(kUserStartupIdx).Str(), 0, flags);
+  n += s.Rpl("%StartPath%", StartPath().Str(), 0, flags);
+  bool env = ExpEnv(s);
+  return n > 0 || env;
+}
+
+TStr OwnPath() {
+  TCharBuf buf(MAX_PATH + 1);
+  for (;;) {
+    DWORD cap = static_cast<DWORD>(buf.Cap());
+    DWORD n = GetModuleFileNameExA(GetCurrentProcess(), nullptr, buf.Chars(), cap);
+    if (n == 0) {
+      DWORD err = GetLastError();
+      Log().Write("..!", "GetModuleFileNameExA failed: rc=%u.", static_cast<unsigned>(err));
+      return TStr();
+    }
+    // A result that fills the buffer may have been cut short.
+    if (n < cap - 1 || cap >= kOwnPathMax) return TStr(buf.Chars(), n);
+    buf.Alloc(cap * 2);
+  }
+}
+
+TStr StartPath() {
+  TStr path = OwnPath();
+  TStr drive, dir;
+  SplitPath(path.Str(), &drive, &dir, nullptr, nullptr);
+  drive.Add(dir);
+  if (drive.Empty() || drive[drive.Len() - 1] != '\\') drive.Add("\\");
+  return drive;
+}
+
+void SplitPath(const char* path, TStr* drive, TStr* dir, TStr* name, TStr* ext) {
+  if (!path) path = "";
+  const char* p = path;
+  if (p[0] != '\0' && p[1] == ':') p += 2;
+  const char* lastSep = nullptr;
+  const char* lastDot = nullptr;
+  for (const char* c = p; *c; ++c) {
+    if (*c == '\\' || *c == '/') lastSep = c;
+    else if (*c == '.') lastDot = c;
+  }
+  const char* base = lastSep ? lastSep + 1 : p;
+  if (lastDot && lastDot < base) lastDot = nullptr;
+  const char* end = p + strlen(p);
+  const char* extStart = lastDot ? lastDot : end;
+  // A count of 0 would copy the whole text: empty parts are cleared instead.
+  auto part = [](TStr* out, const char* from, const char* to) {
+    if (!out) return;
+    if (to > from) out->Set(from, static_cast<uint32_t>(to - from));
+    else out->Clr();
+  };
+  part(drive, path, p);
+  part(dir, p, base);
+  part(name, base, extStart);
+  part(ext, extStart, end);
+}
+
+TStr ShellFolder(int idx, uint32_t* err) {
+  const char* root;
+  const char* value;
+  if (idx >= 0 && idx < static_cast<int>(sizeof kUserFolders / sizeof kUserFolders[0])) {
+    root = "HKEY_CURRENT_USER";
+    value = kUserFolders[idx];
+  } else if (idx >= kCmmnFirst &&
+             idx < kCmmnFirst + static_cast<int>(sizeof kCmmnFolders / sizeof kCmmnFolders[0])) {
+    root = "HKEY_LOCAL_MACHINE";
+    value = kCmmnFolders[idx - kCmmnFirst];
+  } else {
+    if (err) *err = ERROR_INVALID_PARAMETER;
+    return TStr();
+  }
+  TStr path(root);
+  path.Add(kShellFoldersKey);
+  TStack<TRegKey> keys;
+  HKEY h = nullptr;
+  uint32_t rc = OpenPath(h, path.Str(), KEY_READ, keys);
+  char buf[kShellValueMax + 1];
+  DWORD type = 0;
+  DWORD sz = kShellValueMax;
+  if (rc == 0) rc = RegQueryValueExA(h, value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &sz);
+  if (rc == 0 && type != REG_SZ && type != REG_EXPAND_SZ) rc = ERROR_INVALID_DATA;
+  if (err) *err = rc;
+  if (rc != 0) return TStr();
+  buf[sz] = '\0';  // stored strings need not end with a NUL
+  return TStr(buf);
+}
+
+TRegKey::~TRegKey() { Close(); }
+
+uint32_t TRegKey::Close() {
+  if (!m_H) return 0;
+  uint32_t rc = static_cast<uint32_t>(RegCloseKey(m_H));
+  m_H = nullptr;
+  return rc;
+}
+
+uint32_t OpenPath(HKEY& h, const char* path, REGSAM access, TStack<TRegKey>& keys) {
+  keys.Clr();
+  if (!path) return ERROR_INVALID_PARAMETER;
+  const HKEY callers = h;
+  const char* p = path;
+  bool first = true;
+  for (;;) {
+    const char* sep = strchr(p, '\\');
+    size_t len = sep ? static_cast<size_t>(sep - p) : strlen(p);
+    // Empty components (a leading, doubled or trailing backslash) name no key.
+    if (len > 0) {
+      TStr comp(p, static_cast<uint32_t>(len));
+      bool isRoot = false;
+      if (first) {
+        for (const TRoot& r : kRoots) {
+          if (strcmp(comp.Str(), r.Name) == 0) {
+            h = r.Key;
+            isRoot = true;
+            break;
+          }
+        }
+      }
+      if (!isRoot) {
+        HKEY k = nullptr;
+        LONG rc = RegOpenKeyExA(h, comp.Str(), 0, access, &k);
+        if (rc != ERROR_SUCCESS && (access & KEY_CREATE_SUB_KEY))
+          rc = RegCreateKeyExA(h, comp.Str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &k, nullptr);
+        if (rc != ERROR_SUCCESS) {
+          keys.Clr();
+          h = callers;
+          return static_cast<uint32_t>(rc);
+        }
+        keys.Add(new TRegKey(k));
+        h = k;
+      }
+    }
+    first = false;
+    if (!sep) break;
+    p = sep + 1;
+  }
+  return 0;
+}
