@@ -1,1 +1,22 @@
-// placeholder
+// Throw sites of the container templates, kept out of line so that every user of the header need not
+// pull in the exception family.
+#include "ydgen.h"
+
+#include "Lib/Res.h"
+
+void YdGenOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt) {
+  throw EOutOfRange(file, line, idx, cnt);
+}
+
+void YdGenInvalidArg(const char* file, unsigned line, const char* cond) {
+  throw EInvalidArgument(file, line, cond);
+}
+
+void* YdGenGrow(void* arr, uint32_t cnt) {
+  try {
+    return YdReAlloc(arr, size_t(cnt) * sizeof(void*));
+  } catch (const EBadAlloc&) {
+    // The list reports the item count it asked for, not the byte size of the heap request.
+    throw EBadAlloc(YdGenSite::SRC, YdGenSite::GROW, cnt);
+  }
+}
