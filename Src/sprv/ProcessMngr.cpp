@@ -1,2 +1,151 @@
-// The supervision run loop.
+// The supervision run loop: settings, launches, the plain wait, the forced stop and the event log.
 #include "sprv/ProcessMngr.h"
+#include <windows.h>
+#include "Log/Log.h"
+#include "sprv/Process.h"
+#include "ydgen.h"
+
+namespace {
+
+TMeasures g_RealMeasures;
+
+constexpr uint32_t CHK_INTRVL_DFLT = 15000;  // checks every 15 s unless the time parameter says otherwise
+
+// Top-level windows of the child's main thread get WM_DESTROY; the enumeration always goes on.
+BOOL CALLBACK PostDestroy(HWND w, LPARAM) {
+  HWND parent = GetParent(w);
+  if (!parent || parent == GetDesktopWindow()) PostMessageA(w, WM_DESTROY, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+TProcessMngr::TProcessMngr()
+    : m_RetCodes(new TQueue<uint32_t>), m_ChkIntrvl(CHK_INTRVL_DFLT), m_EvtLog(new TCase(new TLog)),
+      m_Measures(&g_RealMeasures) {}
+
+TProcessMngr::~TProcessMngr() { m_EvtLog.reset(); }
+
+void TProcessMngr::SetCmdLn(const TStr& s) { m_CmdLn = s; }
+void TProcessMngr::SetAttemptsLmt(uint32_t v) { m_AttemptsLmt = v; }
+void TProcessMngr::SetGdiObjsLmt(uint32_t v) { m_GdiObjsLmt = v; }
+void TProcessMngr::SetHandlesLmt(uint32_t v) { m_HandlesLmt = v; }
+void TProcessMngr::SetHung(bool on, uint32_t cnt) {
+  m_HungChk = on;
+  m_HungLmt = cnt;
+}
+void TProcessMngr::SetMemLmt(uint32_t v) { m_MemLmt = v; }
+void TProcessMngr::SetPause(uint32_t ms) { m_Pause = ms; }
+void TProcessMngr::SetStopTm(uint32_t ms) { m_StopTm = ms; }
+void TProcessMngr::SetRunTmLmt(uint32_t ms) { m_RunTmLmt = ms; }
+void TProcessMngr::SetChkIntrvl(uint32_t ms) { m_ChkIntrvl = ms; }
+void TProcessMngr::SetLogFile(const TStr& s) { m_LogFile = s; }
+void TProcessMngr::AddRetCode(uint32_t code) { m_RetCodes->Add(new uint32_t(code)); }
+void TProcessMngr::SetMeasures(TMeasures* m) { m_Measures = m ? m : &g_RealMeasures; }
+
+uint32_t TProcessMngr::RunTm() const { return GetTickCount() - m_StartTicks; }
+
+bool TProcessMngr::IsMonitored() const { return m_MemLmt != 0 || m_HungChk || m_GdiObjsLmt != 0 || m_HandlesLmt != 0; }
+
+bool TProcessMngr::IsExpectedExitCode() const {
+  for (TQueueCIter<uint32_t> it(*m_RetCodes); !it.End(); it.Next())
+    if (*it.Cur() == m_ExitCode) return true;
+  return false;
+}
+
+// Event lines are finished texts: they go through "%s" so that a percent sign in them stays as it is.
+void TProcessMngr::Evt(const char* txt) {
+  if (!m_LogFile.Empty()) (*m_EvtLog)->Write("---", "%s", txt);
+}
+
+void TProcessMngr::OpenEvtLog() {
+  TLogPrms& prms = (*m_EvtLog)->Prms();
+  prms.SetFileNm(m_LogFile.Str());
+  prms.SetTmFrmt("dd.MM.yyyy HH:mm:ss");
+  prms.SetPidOn(false);
+  prms.SetTidOn(false);
+  prms.SetTpOn(false);
+  prms.AddTp("...", "");
+  uint32_t rc = (*m_EvtLog)->Open();
+  if (rc != 0)
+    Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() event log not opened (rc=") + TStr::Num(rc) + ")").Str());
+}
+
+TRes TProcessMngr::Run() {
+  TRes res;
+  TCounter attempts;
+  if (!m_LogFile.Empty()) OpenEvtLog();
+  Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() begin(cmdln=") + m_CmdLn + ")").Str());
+  m_ExitCode = 1;
+  for (;;) {
+    if (attempts.Val() != 0 && m_Pause != 0) Sleep(m_Pause);
+    WTProcess p;
+    res.Set(p.Crt(m_CmdLn, nullptr, 0));
+    m_StartTicks = GetTickCount();
+    Evt("\xc7\xe0\xef\xf3\xf1\xea.");  // "Запуск."
+    if (res.IsErr()) {
+      // "Ошибка запуска. " and the system message
+      Evt((TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ") + res.ToStr(RES_CMNT | RES_TXT)).Str());
+      res.SetCmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0");  // "Ошибка запуска"
+      break;
+    }
+    res = IsMonitored() ? Watch(p) : PlainWait(p);
+    uint32_t made = attempts.Inc();
+    if (made >= m_AttemptsLmt) {
+      // "Завершение по числу перезапусков " made/limit "."
+      TStr cmnt = TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
+                       "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ") +
+                  TStr::Num(made) + "/" + TStr::Num(m_AttemptsLmt) + ".";
+      res.SetCmnt(cmnt.Str());
+      Evt(cmnt.Str());
+      break;
+    }
+    p.Close();
+    if (IsExpectedExitCode()) break;
+  }
+  (*m_EvtLog)->Close();
+  Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() end(r=") + res.ToStr(RES_CMNT | RES_TXT) + ")").Str());
+  return res;
+}
+
+// A failed wait (not seen for a valid process handle) is traced and otherwise passes as success.
+TRes TProcessMngr::PlainWait(WTProcess& p) {
+  TRes res;
+  uint32_t w = p.Wait(m_RunTmLmt);
+  if (w == WAIT_OBJECT_0) {
+    m_ExitCode = p.GetExitCode();
+    Log().Write("WP.", "%s",
+                (TStr("Process exited (exit_code=") + TStr::Num(m_ExitCode) + ",dscr='" + ErrTxt(m_ExitCode) + "')")
+                    .Str());
+    Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=") + TStr::Num(m_ExitCode)).Str());  // "Завершение: exit code="
+  } else if (w == WAIT_TIMEOUT) {
+    m_ExitCode = STOPPED_CODE;
+    res.Set(ForceStop(p));
+    Log().Write("WP.", "%s", "Process terminated (timeout)");
+  } else {
+    uint32_t err = GetLastError();
+    Log().Write("WP.", "%s", (TStr("Process wait failed (rc=") + TStr::Num(err) + ")").Str());
+  }
+  return res;
+}
+
+uint32_t TProcessMngr::ForceStop(WTProcess& p) {
+  Evt("\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...");  // "Принудительное завершение..."
+  uint32_t rc = 0;
+  if (m_StopTm == 0) {
+    rc = p.Terminate(0);
+  } else {
+    uint32_t half = m_StopTm / 2;
+    bool ended = false;
+    SetLastError(0);
+    BOOL enumOk = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0);
+    // A thread without windows makes the enumeration report failure with no error: the wait still applies.
+    if (enumOk || GetLastError() == 0) ended = p.Wait(half) == WAIT_OBJECT_0;
+    if (!ended && p.PostThreadMsg(WM_QUIT, 0, 0) == 0) ended = p.Wait(half) == WAIT_OBJECT_0;
+    if (!ended) rc = p.Terminate(0);
+  }
+  // "Принудительное завершение выполнено."
+  Evt("\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 "
+      "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.");
+  return rc;
+}

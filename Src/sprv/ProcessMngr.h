@@ -120,7 +120,7 @@ class TProcessMngr : public TYdBsMem {
   uint32_t m_StopTm = 0;
   uint32_t m_StartTicks = 0;
   uint32_t m_RunTmLmt = NO_LMT;
-  uint32_t m_ChkIntrvl = 15000;
+  uint32_t m_ChkIntrvl;
   TStr m_LogFile;
   std::unique_ptr<TCase> m_EvtLog;
   TMeasures* m_Measures;

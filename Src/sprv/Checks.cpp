@@ -1,0 +1,206 @@
+// The monitored wait and the health checks of the running child.
+#include <windows.h>
+#include <psapi.h>
+#include "Log/Log.h"
+#include "sprv/Process.h"
+#include "sprv/ProcessMngr.h"
+
+namespace {
+
+constexpr uint32_t LMT_EXCEEDED = 13;  // code of every limit excess and of a hang
+
+// "Проверка: "
+const char* const CHK_EVT = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
+
+// Decimal form of a 64-bit measure: a working set may pass 4 GiB.
+TStr Num64(uint64_t v) {
+  char buf[24];
+  char* p = buf + sizeof(buf);
+  *--p = 0;
+  do {
+    *--p = char('0' + v % 10);
+    v /= 10;
+  } while (v);
+  return TStr(p);
+}
+
+// The comment of an excess: text, "(measure/limit", and the closing ")" or "). ".
+TRes Excess(const char* txt, const TStr& measure, uint32_t lmt, const char* close, uint32_t svrt = SVRT_ERR) {
+  TStr cmnt = TStr(txt) + measure + "/" + TStr::Num(lmt) + close;
+  return TRes(LMT_EXCEEDED, cmnt.Str(), svrt);
+}
+
+struct THungSrch {
+  DWORD Pid;
+  bool Found;
+};
+
+BOOL CALLBACK FindHung(HWND w, LPARAM l) {
+  THungSrch* s = reinterpret_cast<THungSrch*>(l);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid == s->Pid && IsHungAppWindow(w)) {
+    s->Found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// "Превышение времени выполнения (" elapsed "/" limit ")"
+TRes RunTmExcess(uint32_t elapsed, uint32_t lmt) {
+  return Excess("\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xe2\xf0\xe5\xec\xe5\xed\xe8 "
+                "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (",
+                TStr::Num(elapsed), lmt, ")");
+}
+
+}  // namespace
+
+bool TMeasures::WrkSet(const WTProcess& p, uint64_t& bytes) {
+  PROCESS_MEMORY_COUNTERS pmc;
+  if (p.MemInfo(pmc) != 0) return false;
+  bytes = pmc.WorkingSetSize;
+  return true;
+}
+
+uint32_t TMeasures::Handles(const WTProcess& p) {
+  DWORD cnt = 0;
+  if (!GetProcessHandleCount(p.PrcInfo().hProcess, &cnt)) cnt = 0;
+  return cnt;
+}
+
+uint32_t TMeasures::GdiObjs(const WTProcess& p) { return GetGuiResources(p.PrcInfo().hProcess, GR_GDIOBJECTS); }
+
+// Stopping the enumeration early makes it report failure, so its result says nothing.
+bool TMeasures::HungWnd(const WTProcess& p) {
+  THungSrch s{p.PrcInfo().dwProcessId, false};
+  EnumWindows(FindHung, reinterpret_cast<LPARAM>(&s));
+  return s.Found;
+}
+
+TRes TProcessMngr::Watch(WTProcess& p) {
+  TRes res;
+  UINT_PTR timer = SetTimer(nullptr, 0, m_ChkIntrvl, nullptr);
+  if (timer == 0) {
+    uint32_t err = GetLastError();
+    Log().Write("WP.", "%s", (TStr("TProcessMngr::Watch() no check timer (rc=") + TStr::Num(err) + ")").Str());
+  }
+  HANDLE h = p.PrcInfo().hProcess;
+  bool goOn = true;
+  while (goOn) {
+    DWORD tmOut = INFINITE;
+    if (HasRunTmLmt()) {
+      uint32_t run = RunTm();
+      tmOut = run < m_RunTmLmt ? m_RunTmLmt - run : 0;
+    }
+    DWORD w = MsgWaitForMultipleObjects(1, &h, FALSE, tmOut, QS_TIMER);
+    if (w == WAIT_OBJECT_0) {
+      OnExit(p);
+      break;
+    }
+    if (w == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      if (!PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) continue;
+      // A tick left over from an earlier timer of this thread is no check time of this launch.
+      if (msg.hwnd != nullptr || msg.wParam != timer) continue;
+      TRes chk = Check(p);
+      if (chk.Svrt() != SVRT_OK) Evt((TStr(CHK_EVT) + chk.ToStr(RES_CMNT)).Str());
+      if (chk.IsErr()) {
+        res = OnChkFail(p, chk);
+        goOn = false;
+      }
+      continue;
+    }
+    if (w == WAIT_TIMEOUT) {
+      res = OnRunTmOut(p);
+      break;
+    }
+    if (w == WAIT_FAILED) {
+      res.Set(GetLastError());
+      break;
+    }
+  }
+  if (timer != 0) KillTimer(nullptr, timer);
+  return res;
+}
+
+TRes TProcessMngr::Check(WTProcess& p) {
+  TRes res;
+  if (HasRunTmLmt() && !res.IsErr()) res.Add(ChkRunTm(p));
+  if (m_MemLmt != 0 && !res.IsErr()) res.Add(ChkMem(p));
+  if (m_HandlesLmt != 0 && !res.IsErr()) res.Add(ChkHandles(p));
+  if (m_GdiObjsLmt != 0 && !res.IsErr()) res.Add(ChkGdiObjs(p));
+  if (m_HungChk && !res.IsErr()) res.Add(ChkHung(p));
+  return res;
+}
+
+TRes TProcessMngr::ChkRunTm(WTProcess&) {
+  uint32_t run = RunTm();
+  return run > m_RunTmLmt ? RunTmExcess(run, m_RunTmLmt) : TRes();
+}
+
+// The working set is compared in 64 bits: one of 4 GiB or more exceeds any 32-bit limit.
+TRes TProcessMngr::ChkMem(WTProcess& p) {
+  uint64_t ws = 0;
+  if (!m_Measures->WrkSet(p, ws) || ws <= m_MemLmt) return TRes();
+  // "Превышение объема памяти ("
+  return Excess("\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (",
+                Num64(ws), m_MemLmt, "). ");
+}
+
+TRes TProcessMngr::ChkHandles(WTProcess& p) {
+  uint32_t cnt = m_Measures->Handles(p);
+  if (cnt <= m_HandlesLmt) return TRes();
+  // "Превышение числа дескрипторов ("
+  return Excess("\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xf7\xe8\xf1\xeb\xe0 "
+                "\xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (",
+                TStr::Num(cnt), m_HandlesLmt, "). ");
+}
+
+TRes TProcessMngr::ChkGdiObjs(WTProcess& p) {
+  uint32_t cnt = m_Measures->GdiObjs(p);
+  if (cnt <= m_GdiObjsLmt) return TRes();
+  // "Превышение объектов GDI ("
+  return Excess("\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (", TStr::Num(cnt),
+                m_GdiObjsLmt, "). ");
+}
+
+TRes TProcessMngr::ChkHung(WTProcess& p) {
+  if (!m_Measures->HungWnd(p)) {
+    m_HungRow = 0;
+    return TRes();
+  }
+  ++m_HungRow;
+  // "Повисание приложения ("
+  return Excess("\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (",
+                TStr::Num(m_HungRow), m_HungLmt, ")", m_HungRow > m_HungLmt ? SVRT_ERR : SVRT_INFO);
+}
+
+void TProcessMngr::OnExit(WTProcess& p) {
+  m_ExitCode = p.GetExitCode();
+  Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ") + TStr::Num(m_ExitCode)).Str());  // "Завершение: код "
+  Log().Write("WP.", "%s",
+              (TStr("Process exited (exit_code=") + TStr::Num(m_ExitCode) + ",dscr='" + ErrTxt(m_ExitCode) + "')").Str());
+}
+
+TRes TProcessMngr::OnRunTmOut(WTProcess& p) {
+  TRes res;
+  m_ExitCode = STOPPED_CODE;
+  TRes why = RunTmExcess(RunTm(), m_RunTmLmt);
+  Evt((TStr(CHK_EVT) + why.Cmnt()).Str());
+  uint32_t t0 = GetTickCount();
+  res.Set(ForceStop(p));
+  uint32_t took = GetTickCount() - t0;
+  Log().Write("WP.", "%s", (TStr("Process terminated (r=") + why.Cmnt() + "),wait=" + TStr::Num(took) + "ms.").Str());
+  return res;
+}
+
+TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
+  TRes res;
+  uint32_t t0 = GetTickCount();
+  m_ExitCode = STOPPED_CODE;
+  res.Set(ForceStop(p));
+  uint32_t took = GetTickCount() - t0;
+  Log().Write("WP.", "%s",
+              (TStr("Process terminated (r=") + failed.Cmnt() + "),wait=" + TStr::Num(took) + "ms.").Str());
+  return res;
+}
