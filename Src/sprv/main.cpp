@@ -1,1 +1,12 @@
-int main() { return 0; }
+// ydsprv.exe: a GUI-subsystem program without a window of its own; it reads its own raw command line.
+#include <windows.h>
+
+#include "Log/Log.h"
+#include "sprv/Entry.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  Log().Open();
+  uint32_t st = RunEntry(GetCommandLineA());
+  Log().Close();
+  return static_cast<int>(st);
+}

@@ -1,0 +1,119 @@
+#include "sprv/CmdLn.h"
+
+#include <windows.h>
+
+#include "Lib/Path.h"
+#include "sprv/Prms.h"
+#include "sprv/ProcessMngr.h"
+
+namespace {
+
+const uint32_t RES_FOREIGN = 50;   // the name is not this parser's
+const uint32_t RES_BAD_PRM = 87;
+const uint32_t RES_NO_PRS = 1359;  // a parser class without a parse of its own
+
+TStr SubStr(const char* s, uint32_t n) {
+  TStr t;
+  if (n > 0) t.Set(s, n);
+  return t;
+}
+
+}  // namespace
+
+void UnquoteArg(TStr& s) {
+  uint32_t n = s.Len();
+  if (n < 2 || s[0] != '"' || s[n - 1] != '"') return;
+  for (uint32_t i = 1; i + 1 < n; ++i)
+    if (s[i] == '"') return;
+  s = SubStr(s.Str() + 1, n - 2);
+}
+
+TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
+  if (!cmdLn || !*cmdLn) return TStr();
+  const char* p = cmdLn;
+  for (uint32_t k = 0;; ++k) {
+    // Only the blank separates, and only outside quotes; an unclosed quote runs to the end.
+    const char* s = p;
+    bool inQt = false;
+    while (*p && (inQt || *p != ' ')) {
+      if (*p == '"') inQt = !inQt;
+      ++p;
+    }
+    if (k == idx) {
+      TStr t = SubStr(s, static_cast<uint32_t>(p - s));
+      UnquoteArg(t);
+      return t;
+    }
+    while (*p == ' ') ++p;
+    if (!*p) return TStr();
+  }
+}
+
+TStr CmdLnArg(uint32_t idx) { return CmdLnArg(GetCommandLineA(), idx); }
+
+TRes TCmdLnPrmPrsr::Prs(const TStr&, const TStr&) { return TRes(RES_NO_PRS, "", SVRT_ERR); }
+
+TRes TCmdLnPrsrA::Prs() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
+
+TRes TCmdLnToPmPrsr::Prs() { return Prs(GetCommandLineA()); }
+
+TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
+  m_Prsrs.Add(new TCmdLnHlpPrmPrsr());
+  m_Prsrs.Add(new TAttemptsLmtPrmPrsr(m_Pm));
+  m_Prsrs.Add(new TGdiObjsLmtPrmPrsr(m_Pm));
+  m_Prsrs.Add(new THandlesLmtPrmPrsr(m_Pm));
+  m_Prsrs.Add(new TLogPrm(m_Pm));
+  m_Prsrs.Add(new TMemLmtPrmPrsr(m_Pm));
+  m_Prsrs.Add(new TPausePrmPrsr(m_Pm));
+  m_Prsrs.Add(new TStopPrmPrsr(m_Pm));
+  m_Prsrs.Add(new TRunTmPrmPrsr(m_Pm));
+  m_Rc = new TRetCodePrmPrsr(m_Pm);
+  m_Prsrs.Add(m_Rc);
+  m_Cmd = new TCmdPrmPrsr(m_Pm);
+  m_Prsrs.Add(m_Cmd);
+  m_Prsrs.Add(new THungPrmPrsr(m_Pm));
+  m_Prsrs.Add(new TTimePrmPrsr(m_Pm));
+
+  TRes r;
+  for (uint32_t k = 1; r.IsOk(); ++k) {
+    TStr tok = CmdLnArg(cmdLn, k);
+    if (tok.Empty()) break;
+    ExpMacros(tok);
+    if (m_Cmd->IsGvn())
+      m_Cmd->AddArg(tok);
+    else
+      r = PrsPrm(tok);
+  }
+  if (!m_Rc->IsGvn()) {
+    m_Pm->AddRetCode(0);
+    m_Pm->AddRetCode(1223);
+    m_Pm->AddRetCode(1152);
+  }
+  return r;
+}
+
+TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
+  TRes r;
+  TStr nm, val;
+  if (!tok.Empty() && (tok[0] == '-' || tok[0] == '/')) {
+    uint32_t c = 1;
+    while (c < tok.Len() && tok[c] != ':') ++c;
+    nm = SubStr(tok.Str() + 1, c - 1);
+    if (c < tok.Len()) val = SubStr(tok.Str() + c + 1, tok.Len() - c - 1);
+  } else {
+    val = tok;
+  }
+  if (!val.Empty()) UnquoteArg(val);
+
+  for (TQueueIter<TCmdLnPrmPrsr> it(m_Prsrs); !it.End(); it.Next()) {
+    TRes pr = it.Cur()->Prs(nm, val);
+    if (pr.Code() == 0) return r;
+    if (pr.Code() != RES_FOREIGN) r.Add(pr);
+  }
+  // "Ошибка в параметре \"<token>\""
+  TStr cmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 \"");
+  cmnt += tok;
+  cmnt += "\"";
+  r.Add(TRes(RES_BAD_PRM, cmnt.Str(), SVRT_ERR));
+  return r;
+}
