@@ -1,1 +1,189 @@
-// placeholder
+#include "GUI/MsgBoxAC.h"
+
+#include <atomic>
+#include <memory>
+
+#include "GUI/SrchWnd.h"
+#include "Lib/Thrd.h"
+#include "Log/Log.h"
+#include "ydgen.h"
+
+namespace {
+const char* const kSrc = "Src/GUI/MsgBoxAC";
+// Positions named in the trace lines of this module.
+constexpr unsigned kLnNoThrd = 45, kLnNoStop = 55, kLnNoEnd = 57, kLnNotBox = 101, kLnPress = 113;
+
+constexpr int kTries = 3;                // starting and stopping the thread may fail for a moment
+constexpr uint32_t kSrchMs = 15000;      // the box appears within a fraction of a second; give up after that
+constexpr uint32_t kSrchPauseMs = 100;   // between two searches
+constexpr uint32_t kTickMs = 250;        // the countdown notices a closed box this quickly
+constexpr uint32_t kEndWaitMs = 3000;    // covers the countdown's tick and a search under way many times
+constexpr uint32_t kNoThrdEnded = ERROR_INVALID_THREAD_ID;  // posting to a thread that has already ended
+constexpr uint32_t kNotBox = 1359;       // the window found is not the box (ERROR_INTERNAL_ERROR)
+
+// Default button by button set (style & 7) and default-button bits ((style & 0x300) >> 8).
+const uint8_t kDfltBtns[8][4] = {
+    {IDCANCEL, 0, 0, 0},             // MB_OK: the box's close command
+    {IDOK, IDCANCEL, 0, 0},          // MB_OKCANCEL
+    {IDABORT, IDRETRY, IDIGNORE, 0}, // MB_ABORTRETRYIGNORE
+    {IDYES, IDNO, IDCANCEL, 0},      // MB_YESNOCANCEL
+    {IDYES, IDNO, 0, 0},             // MB_YESNO
+    {IDRETRY, IDCANCEL, 0, 0},       // MB_RETRYCANCEL
+    {IDCANCEL, IDTRYAGAIN, IDCONTINUE, 0},  // MB_CANCELTRYCONTINUE
+    {0, 0, 0, 0},
+};
+
+// A box call's command and countdown thread, freed together.
+struct TMbacJob : public TYdBsMem {
+  TMbacJob() : Thrd(&Cmd) {}
+  TMsgBoxAutoCloser Cmd;
+  TCmdThrd Thrd;
+};
+
+std::atomic<uint32_t> g_Left{0};
+
+// Runs on a pool thread: the job's countdown thread may be blocked on a window that does not answer.
+// Its objects are freed once it has ended; a process that exits first simply ends it.
+DWORD WINAPI ReapJob(LPVOID prm) {
+  TMbacJob* job = static_cast<TMbacJob*>(prm);
+  uint32_t rc = job->Thrd.Wait(INFINITE);
+  if (rc) {
+    // The thread's state is unknown: its objects stay valid for the rest of the process.
+    LogExpect("job->Thrd.Wait(INFINITE)==0", kSrc, __LINE__);
+    return rc;
+  }
+  delete job;
+  --g_Left;
+  return 0;
+}
+
+void HandOver(TMbacJob* job) {
+  uint32_t id = job->Thrd.Id();  // the job may be gone as soon as it is queued
+  ++g_Left;
+  if (QueueUserWorkItem(ReapJob, job, WT_EXECUTELONGFUNCTION)) {
+    Log().Write("UB\xb7", "countdown thread %u handed over [%s,%u]", id, kSrc, (unsigned)__LINE__);
+    return;
+  }
+  DWORD err = GetLastError();
+  // Kept for the rest of the process rather than freed under a running thread.
+  Log().Write("UB\xb7", "countdown thread %u left running, objects kept: rc=%u [%s,%u]", id, (unsigned)err, kSrc, (unsigned)__LINE__);
+}
+}  // namespace
+
+void TMsgBoxAutoCloser::Set(const char* text, const char* caption, uint32_t style) {
+  m_Txt.Set(text ? text : "");
+  m_Cap.Set(caption ? caption : "");
+  m_Style = style;
+}
+
+uint32_t TMsgBoxAutoCloser::DfltBtn(uint32_t style) { return kDfltBtns[style & 7][(style & 0x300) >> 8]; }
+
+TStr TMsgBoxAutoCloser::CntDwnTxt(uint32_t sec) {
+  TStr s;
+  if (sec < 60)
+    s.Fmt("%u", sec);
+  else if (sec < 3600)
+    s.Fmt("%u:%02u", sec / 60, sec % 60);
+  else
+    s.Fmt("%u:%02u:%02u", sec / 3600, sec / 60 % 60, sec % 60);
+  return s;
+}
+
+TRes TMsgBoxAutoCloser::Exec() {
+  // The thread's message queue must exist before the box can close, or the caller's WM_QUIT is lost.
+  MSG msg;
+  PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+
+  HWND ctl = nullptr;
+  uint32_t code = FindBox(ctl);
+  TRes res;
+  if (code) res.Set(code, "The box's call ended the search. ");
+  if (ctl)
+    res.Add(CntDwn(ctl));
+  else
+    res.Set(ERROR_NOT_FOUND, "No message box found. ");
+  return res;
+}
+
+// The box is found by the path caption, text: the window found is its text control.
+uint32_t TMsgBoxAutoCloser::FindBox(HWND& ctl) const {
+  TQueue<TStr> names;
+  names.Add(new TStr(m_Cap));
+  names.Add(new TStr(m_Txt));
+  DWORD start = GetTickCount();
+  for (;;) {
+    SrchWnd(ctl, names);
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) return ERROR_CANCELLED;
+    Sleep(kSrchPauseMs);
+    if (ctl || GetTickCount() - start >= kSrchMs) return 0;
+  }
+}
+
+TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
+  HWND box = GetParent(ctl);
+  // A partial match (another window with this caption) is not the box: leave it alone.
+  if (lstrcmpA(WndTxt(box).Str(), m_Cap.Str()) != 0) {
+    LogExpect("msg_box_dlg_cap!=cap", kSrc, kLnNotBox);
+    return TRes(kNotBox, "The window found is not the box. ");
+  }
+  TRes res;
+  DWORD start = GetTickCount();
+  if (!IsWindow(box)) return res;
+  uint32_t shown = 0;
+  for (;;) {
+    uint32_t elapsed = (GetTickCount() - start) / 1000;
+    if (elapsed >= m_TmOut) {
+      uint32_t id = DfltBtn(m_Style);
+      HWND item = id ? GetDlgItem(box, id) : nullptr;
+      LRESULT r = SendMessageA(box, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(item));
+      Log().Write("UB\xb7", "btn_id=%u,item=%#010x,res=%u [%s,%u]", id, (unsigned)(uintptr_t)item,
+                  (unsigned)r, kSrc, kLnPress);
+      break;
+    }
+    uint32_t left = m_TmOut - elapsed;
+    if (left != shown) {
+      TStr cap(m_Cap);
+      cap += " [";
+      cap += CntDwnTxt(left);
+      cap += "]";
+      if (!SetWindowTextA(box, cap.Str())) {
+        DWORD err = GetLastError();
+        res.Add(TRes(err ? err : ERROR_INVALID_WINDOW_HANDLE, "The box's caption could not be changed. "));
+      }
+    }
+    Sleep(kTickMs);
+    if (!IsWindow(box)) break;
+    shown = left;
+  }
+  return res;
+}
+
+int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint32_t seconds) {
+  std::unique_ptr<TMbacJob> job(new TMbacJob);
+  job->Cmd.Set(text, caption, style);
+  job->Cmd.SetTmOut(seconds);
+  TCmdThrd& mbac_thrd = job->Thrd;
+
+  uint32_t r = 1;
+  for (int i = 0; i < kTries && r; ++i) r = mbac_thrd.Start(0);
+  bool started = r == 0;
+  if (!started) LogExpect("!r", kSrc, kLnNoThrd);
+
+  int res = MessageBoxA(owner, text, caption, style | MB_SETFOREGROUND);
+  if (!started) return res;
+
+  r = 1;
+  for (int i = 0; i < kTries && r; ++i) {
+    r = mbac_thrd.PostMsg(WM_QUIT, 0, 0);
+    if (r == kNoThrdEnded) r = 0;
+  }
+  if (r) LogExpect("!r", kSrc, kLnNoStop);
+  if (mbac_thrd.Wait(kEndWaitMs)) {
+    LogExpect("mbac_thrd.Wait(3000)", kSrc, kLnNoEnd);
+    HandOver(job.release());
+  }
+  return res;
+}
+
+uint32_t MsgBoxACLeft() { return g_Left.load(); }

@@ -1,0 +1,39 @@
+// The self-closing message box: a countdown thread finds the box, shows the time left in its caption
+// and presses the default button when the time is up.
+#pragma once
+#include <windows.h>
+
+#include "GUI/Command.h"
+
+// The countdown, run by the countdown thread (TCmdThrd) while the box is shown.
+class TMsgBoxAutoCloser : public TCommand {
+ public:
+  TMsgBoxAutoCloser() {}
+  void Set(const char* text, const char* caption, uint32_t style);
+  void SetTmOut(uint32_t sec) { m_TmOut = sec; }
+  // 0 after a countdown that ran; 1168 when no box showed up, 1359 when the window found is not the box,
+  // or the first failure to change the caption.
+  TRes Exec() override;
+
+  // The command identifier pressed when the time is up (0: none) for the style's buttons and default button.
+  static uint32_t DfltBtn(uint32_t style);
+  // "%u" below a minute, "%u:%02u" below an hour, "%u:%02u:%02u" from an hour on.
+  static TStr CntDwnTxt(uint32_t sec);
+
+ private:
+  uint32_t FindBox(HWND& ctl) const;
+  TRes CntDwn(HWND ctl) const;
+
+  TStr m_Txt;
+  TStr m_Cap;
+  uint32_t m_Style = 0;
+  uint32_t m_TmOut = 0;
+};
+
+// Shows MessageBoxA(owner, text, caption, style | MB_SETFOREGROUND) with a countdown of `seconds` and
+// returns its result: the button pressed by the user or, when the time is up, by the countdown thread.
+int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint32_t seconds);
+
+// Countdown threads that were still running when their box call had to return without them (a window
+// they read did not answer) and that have not ended since. Their objects are freed when they end.
+uint32_t MsgBoxACLeft();
