@@ -28,8 +28,10 @@ class TBuf : public TYdBsMem {
   TBuf& operator=(const TBuf&) = delete;
   ~TBuf() override { Free(); }
   void Alloc(size_t sz);
+  bool TryAlloc(size_t sz);  // false instead of an exception (for building exception messages)
   void ReAlloc(size_t sz);
   void Free();
+  void Swap(TBuf& o);
   void* Data() const { return m_Data; }
   size_t Cap() const { return m_Cap; }
 
@@ -71,6 +73,7 @@ class BTStr : public TYdBsMem {
 };
 
 // Comparison flags: bit 0 ignore case, bit 1 prefix (byte-wise, as long as the other operand).
+// 0 lstrcmpA, 1 lstrcmpiA, 2 bytes, 3 bytes with only A-Z folded (Cyrillic letters must match in case).
 enum : int { CMP_NOCASE = 1, CMP_PREFIX = 2 };
 // Rpl flag: replace every occurrence.
 enum : int { RPL_ALL = 0x10 };

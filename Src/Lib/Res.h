@@ -39,7 +39,7 @@ uint32_t RegErrTxt(const char* txt);
 class EException : public TYdBsMem {
  public:
   ~EException() override {}
-  virtual const char* Msg() const { return m_Msg.Chars(); }
+  virtual const char* Msg() const { return m_Msg.Chars() ? m_Msg.Chars() : ""; }
 
  protected:
   // Builds "[%s] '%s' line %u " from the bracket text, the source file and the line.

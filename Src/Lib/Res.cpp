@@ -1,0 +1,206 @@
+// Results, the error-text table and the exception family.
+#include "Lib/Res.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "ydgen.h"
+
+namespace {
+
+const uint32_t kOwnBit = 0x20000000;  // codes with this bit are the system's own, registered at run time
+const uint32_t kFirstOwn = 0x20000001;
+const uint32_t kCodeMask = 0x3FFFFFFF;
+const DWORD kMsgBuf = 512;            // system message texts are read into 512 bytes
+const uint32_t kTblStep = 64;         // the error-text table grows by 64 entries
+const int kTblKey = 129;              // the table is kept sorted by code
+const size_t kMsgStep = 32;           // exception messages grow in steps of 32 bytes
+
+// One registered text of an own code; the entry owns its copy of the text.
+class ErrCode : public TYdBsMem {
+ public:
+  ErrCode(uint32_t code, const char* txt) : m_Code(code), m_Txt(StrDup(txt)) {}
+  ErrCode(const ErrCode&) = delete;
+  ErrCode& operator=(const ErrCode&) = delete;
+  ~ErrCode() override { YdFree(m_Txt); }
+  uint32_t Code() const { return m_Code; }
+  const char* Txt() const { return m_Txt; }
+  TCmpRes Cmp(const ErrCode& o, int) const { return CmpNum(m_Code, o.m_Code); }
+
+ private:
+  uint32_t m_Code;
+  char* m_Txt;
+};
+
+// Created by the first registration and kept for the life of the process. Registrations normally all
+// happen during static initialisation, but the lock keeps a late one from moving the table under a reader.
+TList<ErrCode>* g_ErrTbl = nullptr;
+SRWLOCK g_ErrTblLock = SRWLOCK_INIT;
+
+class TTblLock {
+ public:
+  explicit TTblLock(bool excl) : m_Excl(excl) {
+    if (m_Excl)
+      AcquireSRWLockExclusive(&g_ErrTblLock);
+    else
+      AcquireSRWLockShared(&g_ErrTblLock);
+  }
+  ~TTblLock() {
+    if (m_Excl)
+      ReleaseSRWLockExclusive(&g_ErrTblLock);
+    else
+      ReleaseSRWLockShared(&g_ErrTblLock);
+  }
+  TTblLock(const TTblLock&) = delete;
+  TTblLock& operator=(const TTblLock&) = delete;
+
+ private:
+  bool m_Excl;
+};
+
+// Bracket text with numbers, built on the stack: the heap may be what just failed.
+struct TNumTxt {
+  char B[64];
+  TNumTxt(const char* fmt, unsigned long long a, unsigned long long b = 0) { snprintf(B, sizeof B, fmt, a, b); }
+};
+
+// Restores the calling thread's last error: looking a text up must not overwrite the caller's.
+class TKeepLastErr {
+ public:
+  TKeepLastErr() : m_Err(GetLastError()) {}
+  ~TKeepLastErr() { SetLastError(m_Err); }
+
+ private:
+  DWORD m_Err;
+};
+
+}  // namespace
+
+// ---- error texts ----
+
+TStr ErrTxt(uint32_t code) {
+  TStr txt;
+  if (code & kOwnBit) {
+    TTblLock lock(false);
+    if (g_ErrTbl) {
+      for (uint32_t i = 0; i < g_ErrTbl->Cnt(); ++i) {
+        const ErrCode* e = g_ErrTbl->Get(i);
+        if (e->Code() == code) {
+          txt.Set(e->Txt());
+          break;
+        }
+      }
+    }
+    return txt;
+  }
+  TKeepLastErr keep;
+  char buf[kMsgBuf] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                           GetUserDefaultLangID(), buf, kMsgBuf - 1, nullptr);
+  if (!n) return txt;
+  txt.Set(buf);
+  uint32_t len = txt.Len();
+  while (len && (txt[len - 1] == '\r' || txt[len - 1] == '\n')) --len;
+  txt.Cut(txt.Len() - len);
+  return txt;
+}
+
+uint32_t RegErrTxt(const char* txt) {
+  if (!txt) txt = "";
+  TTblLock lock(true);
+  if (!g_ErrTbl) g_ErrTbl = new TList<ErrCode>(kTblStep, kTblKey);
+  uint32_t cnt = g_ErrTbl->Cnt();
+  for (uint32_t i = 0; i < cnt; ++i)
+    if (lstrcmpA(g_ErrTbl->Get(i)->Txt(), txt) == 0) return g_ErrTbl->Get(i)->Code();
+  uint32_t code = cnt ? g_ErrTbl->Get(cnt - 1)->Code() + 1 : kFirstOwn;
+  g_ErrTbl->AddSorted(new ErrCode(code, txt));
+  return code;
+}
+
+// ---- TRes ----
+
+TRes::TRes() : m_Txt(ErrTxt(0)) {}
+
+TRes::TRes(uint32_t code, const char* cmnt, uint32_t svrt) { Set(code, cmnt, svrt); }
+
+TRes::TRes(const TRes& o) : TYdBsMem(), m_Status(o.m_Status), m_Cmnt(o.m_Cmnt), m_Txt(o.m_Txt) {}
+
+TRes& TRes::operator=(const TRes& o) {
+  if (&o == this) return *this;
+  m_Status = o.m_Status;
+  m_Cmnt = o.m_Cmnt;
+  m_Txt = o.m_Txt;
+  return *this;
+}
+
+void TRes::Set(uint32_t code, const char* cmnt, uint32_t svrt) {
+  m_Status = code;
+  m_Txt = ErrTxt(code);
+  m_Cmnt.Set(cmnt);
+  SetSvrt(Code() ? svrt : SVRT_OK);
+}
+
+void TRes::SetSvrt(uint32_t s) {
+  m_Status &= kCodeMask;
+  if (s >= SVRT_INFO && s <= SVRT_ERR) m_Status |= s << 30;
+}
+
+TStr TRes::ToStr(uint32_t parts) const {
+  TStr s;
+  if (parts & RES_CMNT) s.Add(m_Cmnt);
+  if (parts & RES_TXT) {
+    if (!s.Empty()) s.Add(" ");
+    s.Add(m_Txt);
+  }
+  if (parts & RES_CODE) {
+    if (!s.Empty()) s.Add(" ");
+    // Written out rather than "%#010x", which drops the 0x of a zero status word.
+    TStr code;
+    code.Fmt("[0x%08x (%u)]", m_Status, Code());
+    s.Add(code);
+  }
+  return s;
+}
+
+TRes& TRes::Add(const TRes& o) {
+  if (Code() == 0) {
+    m_Status = o.Code();
+    m_Txt = ErrTxt(o.Code());
+  }
+  if (Svrt() < o.Svrt()) SetSvrt(o.Svrt());
+  m_Cmnt.Add(o.m_Cmnt);
+  return *this;
+}
+
+const TRes& ChkRes(const char* file, unsigned line, const TRes& r) {
+  if (r.IsErr()) throw EFailure(file, line, r);
+  return r;
+}
+
+// ---- exceptions ----
+
+EException::EException(const char* txt, const char* file, unsigned line) {
+  static const char kForm[] = "[%s] '%s' line %u ";
+  if (!txt) txt = "";
+  if (!file) file = "";
+  int n = snprintf(nullptr, 0, kForm, txt, file, line);
+  if (n < 0) return;
+  // The smallest multiple of 32 bytes that holds the text and its NUL. Not throwing here: this may be
+  // the message of a failed allocation.
+  size_t cap = (static_cast<size_t>(n) / kMsgStep + 1) * kMsgStep;
+  if (m_Msg.TryAlloc(cap)) snprintf(m_Msg.Chars(), m_Msg.Cap(), kForm, txt, file, line);
+}
+
+EOutOfRange::EOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt)
+    : EException(TNumTxt("EOutOfRange(idx=%llu,cnt=%llu)", idx, cnt).B, file, line) {}
+
+EBadAlloc::EBadAlloc(const char* file, unsigned line, size_t sz)
+    : EException(TNumTxt("EBadAlloc(sz=%llu)", sz).B, file, line) {}
+
+EInvalidArgument::EInvalidArgument(const char* file, unsigned line, const char* cond)
+    : EException((TStr("EInvalidArgument(") + (cond ? cond : "") + ")").Str(), file, line) {}
+
+EFailure::EFailure(const char* file, unsigned line, const TRes& r)
+    : EException((TStr("EFailure(") + r.ToStr(RES_CMNT | RES_TXT | RES_CODE) + ")").Str(), file, line), m_Res(r) {}
