@@ -1,1 +1,328 @@
-// placeholder
+// Log core: line capture and layout, filter, parameters, the plain file log and its write-out.
+#include "Log/Log.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "Lib/Path.h"
+#include "Lib/Re.h"
+#include "Log/LogLine.h"
+
+namespace {
+
+constexpr size_t LOG_FMT_START = 64;            // first formatting buffer; doubled until the text fits
+constexpr size_t LOG_FMT_MAX = 64u << 20;       // a text is cut here rather than exhaust the heap
+constexpr size_t LOG_BATCH = 64u << 10;         // bytes of whole lines handed to one WriteFile
+constexpr uint32_t ERR_EXCEPTION = 1359;        // an exception during a write-out
+// Append-only write access: every WriteFile lands at the current end of the file as one piece,
+// so writers in several processes never overwrite or split each other's lines.
+constexpr DWORD LOG_FILE_ACCESS = FILE_GENERIC_WRITE & ~FILE_WRITE_DATA;
+
+class TCsLock {
+ public:
+  explicit TCsLock(CRITICAL_SECTION& cs) : m_Cs(cs) { EnterCriticalSection(&m_Cs); }
+  ~TCsLock() { LeaveCriticalSection(&m_Cs); }
+
+ private:
+  CRITICAL_SECTION& m_Cs;
+};
+
+class TFileGuard {
+ public:
+  explicit TFileGuard(HANDLE h) : m_H(h) {}
+  ~TFileGuard() {
+    if (m_H != INVALID_HANDLE_VALUE) CloseHandle(m_H);
+  }
+
+ private:
+  HANDLE m_H;
+};
+
+TStr FmtTxt(const char* fmt, va_list args) {
+  if (!fmt) return TStr();
+  char first[LOG_FMT_START];
+  std::vector<char> big;
+  char* buf = first;
+  size_t sz = sizeof(first);
+  for (;;) {
+    va_list ap;
+    va_copy(ap, args);
+    int n = vsnprintf(buf, sz, fmt, ap);
+    va_end(ap);
+    if (n >= 0 && size_t(n) < sz) return TStr(buf);
+    if (sz >= LOG_FMT_MAX) {
+      buf[sz - 1] = 0;
+      return TStr(buf);
+    }
+    sz *= 2;
+    big.assign(sz, 0);
+    buf = big.data();
+  }
+}
+
+void AddElem(TStr& out, const char* elem) {
+  if (!out.Empty()) out.Add(" ");
+  out.Add(elem);
+}
+
+}  // namespace
+
+// ---- TLogLine ----
+
+TLogLine::TLogLine(const char* tp, const char* txt)
+    : Tm(TBTm::Now()), Tp(tp ? tp : ""), Txt(txt ? txt : ""), Pid(GetCurrentProcessId()),
+      Tid(GetCurrentThreadId()) {}
+
+TLogLine::TLogLine(const char* tp, const char* txt, const TBTm& tm, uint32_t pid, uint32_t tid)
+    : Tm(tm), Tp(tp ? tp : ""), Txt(txt ? txt : ""), Pid(pid), Tid(tid) {}
+
+TStr TLogLine::Render(const TStr& tmFrmt, bool pidOn, bool tidOn, bool tpOn) const {
+  TStr out;
+  if (tpOn) AddElem(out, Tp.Str());
+  if (!tmFrmt.Empty()) AddElem(out, Tm.ToStr(tmFrmt.Str(), LOCALE_USER_DEFAULT).Str());
+  char id[32];
+  if (pidOn) {
+    snprintf(id, sizeof(id), "Pid=%#06x", Pid);
+    AddElem(out, id);
+  }
+  if (tidOn) {
+    snprintf(id, sizeof(id), "Tid=%#06x", Tid);
+    AddElem(out, id);
+  }
+  AddElem(out, Txt.Str());
+  out.Add("\r\n");
+  return out;
+}
+
+// ---- TLogTp ----
+
+TLogTp::TLogTp(const char* tp, const char* txt) : Tp(tp ? tp : ""), Txt(txt ? txt : "") {
+  if (!Tp.Empty()) m_TpRe = ReComp(Tp.Str());
+  if (!Txt.Empty()) m_TxtRe = ReComp(Txt.Str());
+}
+
+TLogTp::~TLogTp() {
+  std::free(m_TpRe);
+  std::free(m_TxtRe);
+}
+
+TCmpRes TLogTp::Cmp(const TLogTp& o, int) const { return TCmpRes(lstrcmpA(Tp.Str(), o.Tp.Str())); }
+
+bool TLogTp::Match(const char* tp, const char* txt) const {
+  TReMatch m;
+  if (!Tp.Empty() && !(m_TpRe && ReExec(m_TpRe, tp ? tp : "", m) == 1)) return false;
+  if (!Txt.Empty() && !(m_TxtRe && ReExec(m_TxtRe, txt ? txt : "", m) == 1)) return false;
+  return true;
+}
+
+// ---- TLogPrms ----
+
+TLogPrms::TLogPrms() : m_Tps(new TLogTps) { SetDflts(); }
+
+TLogPrms::~TLogPrms() { delete m_Tps; }
+
+void TLogPrms::SetDflts() {
+  m_TmFrmt.Set("dd.MM.yyyy HH:mm:ss.ii");
+  m_PidOn = m_TidOn = m_TpOn = true;
+  m_StrtMd = LOG_APPEND;
+  m_FlshSec = 60;
+  m_FlshLns = 100;
+  m_Tps->Clr();
+}
+
+bool TLogPrms::AddTp(const char* tpPattern, const char* txtPattern) {
+  std::unique_ptr<TLogTp> tp(new TLogTp(tpPattern, txtPattern));
+  if (m_Tps->AddSorted(tp.get()) < 0) return false;
+  tp.release();
+  return true;
+}
+
+bool TLogPrms::Match(const char* tp, const char* txt) const {
+  for (uint32_t i = 0; i < m_Tps->Cnt(); ++i)
+    if (m_Tps->Get(i)->Match(tp, txt)) return true;
+  return false;
+}
+
+uint32_t TLogPrms::TpCnt() const { return m_Tps->Cnt(); }
+
+// ---- TLog ----
+
+TLog::TLog() : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_LastFlsh(GetTickCount()) {
+  InitializeCriticalSection(&m_FlshCs);
+  char nm[48];
+  snprintf(nm, sizeof(nm), "YD_Log_%llu", (unsigned long long)(uintptr_t)this);
+  m_MutexNm.Set(nm);
+  m_Mutex = CreateMutexA(nullptr, FALSE, nm);
+  if (!m_Mutex) m_MutexErr = GetLastError();
+}
+
+TLog::~TLog() {
+  if (m_IsOpn) TLog::Close();
+  if (m_Mutex) CloseHandle(m_Mutex);
+  delete m_Queue;
+  delete m_Pend;
+  DeleteCriticalSection(&m_FlshCs);
+}
+
+uint32_t TLog::Lock(uint32_t ms) {
+  if (!m_Mutex) return m_MutexErr ? m_MutexErr : ERROR_INVALID_HANDLE;
+  DWORD w = WaitForSingleObject(m_Mutex, ms);
+  if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) return 0;
+  if (w == WAIT_TIMEOUT) return ERROR_TIMEOUT;
+  DWORD e = GetLastError();
+  return e ? e : ERROR_INVALID_HANDLE;
+}
+
+void TLog::Unlock() {
+  if (m_Mutex) ReleaseMutex(m_Mutex);
+}
+
+uint32_t TLog::QueueCnt() const { return m_Queue->Cnt(); }
+
+uint32_t TLog::PendCnt() const { return m_Pend->Cnt(); }
+
+uint32_t TLog::Write(const char* tp, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  uint32_t r = VWrite(tp, fmt, args);
+  va_end(args);
+  return r;
+}
+
+uint32_t TLog::VWrite(const char* tp, const char* fmt, va_list args) {
+  std::unique_ptr<TLogLine> line(new TLogLine(tp, FmtTxt(fmt, args).Str()));
+  TLogLock lk(*this, LOG_WAIT_WRITE);
+  if (lk.Res()) return lk.Res();
+  m_Queue->Add(line.release());
+  FlushIfDue();
+  return 0;
+}
+
+bool TLog::IsDue() const {
+  if (m_Queue->Cnt() > m_Prms.FlshLns()) return true;
+  uint32_t since = GetTickCount() - m_LastFlsh;
+  return uint64_t(since) > uint64_t(m_Prms.FlshSec()) * 1000u;
+}
+
+void TLog::FlushIfDue() {
+  if (IsDue()) Flush();
+}
+
+uint32_t TLog::Open() {
+  TLogLock lk(*this, LOG_WAIT_OPEN);
+  if (lk.Res()) return lk.Res();
+  if (m_IsOpn) return 1;
+  const TStr& nm = m_Prms.FileNm();
+  if (nm.Empty()) return ERROR_INVALID_PARAMETER;
+  m_LastFlsh = GetTickCount();
+  uint32_t r = 0;
+  switch (m_Prms.StrtMd()) {
+    case LOG_APPEND:
+      m_CurFileNm = nm;
+      break;
+    case LOG_OVRWRT:
+      m_CurFileNm = nm;
+      DeleteFileA(nm.Str());
+      break;
+    case LOG_NEW: {
+      TStr drv, dir, base, ext;
+      SplitPath(nm.Str(), &drv, &dir, &base, &ext);
+      m_CurFileNm = drv + dir + base + TBTm::Now().ToStr("yyyyMMdd-HHmmssii", LOCALE_USER_DEFAULT) + ext;
+      break;
+    }
+    default:
+      r = ERROR_INVALID_PARAMETER;
+  }
+  m_IsOpn = r == 0;
+  return r;
+}
+
+uint32_t TLog::Close() {
+  TLogLock lk(*this, LOG_WAIT_CLOSE);  // a failed wait does not keep the log open
+  if (!m_IsOpn) return 1;
+  Flush();
+  m_IsOpn = false;
+  m_CurFileNm.Clr();
+  return lk.Res();
+}
+
+uint32_t TLog::Flush() {
+  TCsLock cs(m_FlshCs);
+  try {
+    TakeLines();
+    return WritePend(m_CurFileNm);
+  } catch (...) {
+    return ERR_EXCEPTION;
+  }
+}
+
+uint32_t TLog::FlushUnlocked(uint32_t waitMs) {
+  uint32_t r = Lock(waitMs);
+  if (r) return r;
+  bool held = true;
+  TCsLock cs(m_FlshCs);
+  try {
+    TakeLines();
+    TStr nm(m_CurFileNm);
+    Unlock();
+    held = false;
+    return WritePend(nm);
+  } catch (...) {
+    if (held) Unlock();
+    return ERR_EXCEPTION;
+  }
+}
+
+void TLog::TakeLines() {
+  if (m_Prms.TpCnt() == 0) {
+    m_Queue->Clr();
+    return;
+  }
+  while (m_Queue->First()) {
+    std::unique_ptr<TLogLine> l(m_Queue->Take(m_Queue->First()));
+    if (m_Prms.Match(l->Tp.Str(), l->Txt.Str()))
+      m_Pend->Add(new TStr(l->Render(m_Prms.TmFrmt(), m_Prms.PidOn(), m_Prms.TidOn(), m_Prms.TpOn())));
+  }
+}
+
+uint32_t TLog::WritePend(const TStr& fileNm) {
+  if (!m_Pend->First()) return 0;
+  HANDLE h = CreateFileA(fileNm.Str(), LOG_FILE_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  TFileGuard g(h);
+  std::vector<char> batch;
+  while (m_Pend->First()) {
+    batch.clear();
+    uint32_t lines = 0;
+    for (TContainerItem<TStr>* n = m_Pend->First(); n && (lines == 0 || batch.size() < LOG_BATCH); n = n->Next) {
+      batch.insert(batch.end(), n->Item->Str(), n->Item->Str() + n->Item->Len());
+      ++lines;
+    }
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, batch.data(), DWORD(batch.size()), &done, nullptr);
+    uint32_t err = ok ? 0 : GetLastError();
+    // Lines that reached the file whole leave the pending list; the others wait for the next write-out.
+    while (m_Pend->First() && m_Pend->First()->Item->Len() <= done) {
+      done -= m_Pend->First()->Item->Len();
+      m_Pend->Del(m_Pend->First());
+      --lines;
+    }
+    if (err) return err;
+    if (lines) return ERROR_WRITE_FAULT;
+  }
+  FlushFileBuffers(h);
+  m_LastFlsh = GetTickCount();
+  return 0;
+}
+
+// ---- TCase ----
+
+TCase::~TCase() { delete m_Log; }
+
+void TCase::Set(TLogA* l) {
+  if (l == m_Log) return;
+  delete m_Log;
+  m_Log = l;
+}

@@ -2,12 +2,14 @@
 // the owning holder and the per-process trace log.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include "Lib/BStr.h"
 
 class TLogTps;    // the filter list (Log/LogLine.h)
 class TLogQueue;  // the line queue (Log/LogLine.h)
+class TLogPend;   // rendered lines whose write-out failed (Log/LogLine.h)
 
 // Start modes of a log file.
 enum : uint32_t { LOG_APPEND = 0, LOG_OVRWRT = 1, LOG_NEW = 2 };
@@ -89,13 +91,18 @@ class TLog : public TLogA {
   uint32_t VWrite(const char* tp, const char* fmt, va_list args);
   void FlushIfDue() override;
 
-  // Writes the queue out; the caller holds the mutex. 0 or the system's error code.
+  // Writes the queue out; the caller holds the mutex. 0 or the system's error code; lines that could
+  // not be written stay and go first at the next write-out.
   uint32_t Flush();
+  // The same for a caller that does not hold the mutex: it is held only while the queue is taken over,
+  // so writers never wait for the disk. 0, the wait's code or the write-out's code.
+  uint32_t FlushUnlocked(uint32_t waitMs);
   bool IsOpn() const { return m_IsOpn; }
   void SetIsOpn(bool on) { m_IsOpn = on; }
   const TStr& CurFileNm() const { return m_CurFileNm; }
   void SetCurFileNm(const char* nm) { m_CurFileNm.Set(nm ? nm : ""); }
-  uint32_t QueueCnt() const;
+  uint32_t QueueCnt() const;  // lines waiting for a write-out
+  uint32_t PendCnt() const;   // lines taken by a write-out that failed, waiting for the next one
   const TStr& MutexNm() const { return m_MutexNm; }
 
   // The log's mutex: 0 when obtained (also when abandoned), 1460 on time-out, else the system's code.
@@ -107,15 +114,33 @@ class TLog : public TLogA {
   uint32_t LastFlsh() const { return m_LastFlsh; }
 
  private:
-  uint32_t OpenFile(HANDLE& file) const;
+  void TakeLines();                           // queue -> rendered pending lines; caller holds both locks
+  uint32_t WritePend(const TStr& fileNm);      // caller holds the write-out lock
 
   TLogQueue* m_Queue;
-  uint32_t m_LastFlsh;
-  bool m_IsOpn = false;
+  TLogPend* m_Pend;
+  std::atomic<uint32_t> m_LastFlsh;
+  std::atomic<bool> m_IsOpn{false};
+  CRITICAL_SECTION m_FlshCs;  // one write-out at a time; taken after the mutex, never before it
   HANDLE m_Mutex = nullptr;
+  uint32_t m_MutexErr = 0;
   TStr m_MutexNm;
   TLogPrms m_Prms;
   TStr m_CurFileNm;
+};
+
+// Holds a log's mutex for one scope; Res() is the wait's code.
+class TLogLock {
+ public:
+  TLogLock(TLog& l, uint32_t ms) : m_Log(l), m_Res(l.Lock(ms)) {}
+  ~TLogLock() {
+    if (m_Res == 0) m_Log.Unlock();
+  }
+  uint32_t Res() const { return m_Res; }
+
+ private:
+  TLog& m_Log;
+  uint32_t m_Res;
 };
 
 // Owns one log and deletes it at its own end.

@@ -1,0 +1,84 @@
+// File logs with a parameter file (TWliLog), with a writer thread of their own (TAsyncLog), and the
+// per-process trace log behind Log().
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include <cstdint>
+
+#include "Lib/BTm.h"
+#include "Log/Log.h"
+
+// Message to the writer thread; lParam is the log.
+constexpr UINT WM_LOGCMD = WM_APP + 1;
+enum : WPARAM { LOGCMD_START = 0, LOGCMD_LINE = 2 };
+
+constexpr uint32_t LOG_WAIT_POST = 200;      // Open(): the new writer thread gets its message queue
+constexpr uint32_t LOG_WAIT_THRD = 10000;    // Close(): the writer writes out the rest and ends
+
+// A log whose file names derive from the executable's path (<dir><base>.log and <dir><base>.wli)
+// and whose parameters come from the parameter file.
+class TWliLog : public TLog {
+ public:
+  TWliLog();
+  // Explicit file names, for a log beside another file than the executable.
+  TWliLog(const char* prmsFileNm, const char* fileNm);
+
+  uint32_t Open() override;
+  // Re-reads the parameter file (defaults when it cannot be read); 0 = read.
+  virtual uint32_t LoadPrms();
+  // A write-out by a thread that does not hold the mutex (waits for it up to waitMs).
+  uint32_t FlushLocked(uint32_t waitMs = LOG_WAIT_FLUSH) { return FlushUnlocked(waitMs); }
+
+  uint32_t PrmsRd() const { return m_PrmsRd; }
+  uint32_t SetPrmsRd(uint32_t sec);  // 87 for 0 (nothing changes)
+  const TStr& PrmsFileNm() const { return m_PrmsFileNm; }
+  void SetPrmsFileNm(const char* nm) { m_PrmsFileNm.Set(nm ? nm : ""); }
+  const TBTm& PrmsTm() const { return m_PrmsTm; }
+  uint32_t LoadTick() const { return m_LoadTick; }
+  uint32_t LoadCnt() const { return m_LoadCnt; }  // parameter reads so far
+
+ private:
+  TBTm m_PrmsTm;
+  uint32_t m_LoadTick = 0;
+  TStr m_PrmsFileNm;
+  std::atomic<uint32_t> m_PrmsRd{60};
+  std::atomic<uint32_t> m_LoadCnt{0};
+};
+
+// A TWliLog whose file is written only by a writer thread of its own: callers queue and post.
+class TAsyncLog : public TWliLog {
+ public:
+  TAsyncLog() {}
+  TAsyncLog(const char* prmsFileNm, const char* fileNm) : TWliLog(prmsFileNm, fileNm) {}
+  // Stops a writer thread that still runs before the log goes.
+  ~TAsyncLog() override;
+
+  uint32_t Open() override;
+  uint32_t Close() override;
+  void FlushIfDue() override;
+
+  uint32_t ThrdId() const { return m_ThrdId; }  // 0xFFFFFFFF while none was started
+  bool ThrdRuns() const;
+
+ private:
+  static DWORD WINAPI WriterProc(void* log);
+  uint32_t Writer();
+  uint32_t StartWriter();
+  // Tells the writer to end and waits up to ms for it; true when it ended (its handle is closed then).
+  bool StopWriter(uint32_t ms);
+
+  std::atomic<uint32_t> m_ThrdId{0xFFFFFFFF};
+  HANDLE m_Thrd = nullptr;
+  std::atomic<bool> m_LinePosted{false};  // a LOGCMD_LINE waits in the writer's queue
+};
+
+// The trace log of one process.
+class TProcessLog : public TAsyncLog {
+ public:
+  explicit TProcessLog(uint32_t pid) : m_Pid(pid) {}
+  uint32_t Pid() const { return m_Pid; }
+  TCmpRes Cmp(const TProcessLog& o, int key) const;
+
+ private:
+  uint32_t m_Pid;
+};

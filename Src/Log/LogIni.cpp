@@ -1,0 +1,200 @@
+// The INI reader of the parameter file, the two loaders and TWliLog::LoadPrms.
+#include "Log/LogIni.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "Log/LogFile.h"
+
+namespace {
+
+constexpr int SORT_KEY = 1;
+
+TStr Sub(const char* p, uint32_t n) { return n ? TStr(p, n) : TStr(); }
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+// Calls f(line, len) for every non-empty line of the data.
+template <class F>
+void ForLines(const char* data, uint32_t len, F f) {
+  uint32_t pos = 0;
+  while (pos < len) {
+    uint32_t start = pos;
+    while (pos < len && !IsLineEnd(data[pos])) ++pos;
+    if (pos > start) f(data + start, pos - start);
+    while (pos < len && IsLineEnd(data[pos])) ++pos;
+  }
+}
+
+bool EqNoCase(const TStr& a, const char* b) { return lstrcmpiA(a.Str(), b) == 0; }
+
+class TFileGuard {
+ public:
+  explicit TFileGuard(HANDLE h) : m_H(h) {}
+  ~TFileGuard() { CloseHandle(m_H); }
+
+ private:
+  HANDLE m_H;
+};
+
+}  // namespace
+
+uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
+  len = 0;
+  HANDLE h = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  TFileGuard g(h);
+  DWORD sz = GetFileSize(h, nullptr);
+  if (sz == INVALID_FILE_SIZE) {
+    DWORD e = GetLastError();
+    if (e) return e;
+  }
+  if (sz > LOG_INI_MAX) return ERROR_FILE_TOO_LARGE;
+  data.Alloc(size_t(sz) + 1);
+  DWORD rd = 0;
+  if (sz && !ReadFile(h, data.Chars(), sz, &rd, nullptr)) return GetLastError();
+  data.Chars()[rd] = 0;  // the file may have shrunk since GetFileSize
+  len = rd;
+  return 0;
+}
+
+// ---- TLogIniVal, TLogIniSection, TLogIni ----
+
+TLogIniVal::TLogIniVal(const char* line, uint32_t len) {
+  uint32_t eq = 0;
+  while (eq < len && line[eq] != '=') ++eq;
+  Key = Sub(line, eq);
+  if (eq < len) Val = Sub(line + eq + 1, len - eq - 1);
+}
+
+TCmpRes TLogIniVal::Cmp(const TLogIniVal& o, int) const { return TCmpRes(lstrcmpiA(Key.Str(), o.Key.Str())); }
+
+TLogIniSection::TLogIniSection(const char* nm) : m_Nm(nm ? nm : ""), m_Vals(64, SORT_KEY, LST_INC_SITE) {}
+
+TCmpRes TLogIniSection::Cmp(const TLogIniSection& o, int) const {
+  return TCmpRes(lstrcmpiA(m_Nm.Str(), o.m_Nm.Str()));
+}
+
+const TLogIniVal* TLogIniSection::Val(const char* key) const {
+  TLogIniVal probe(key ? key : "", key ? uint32_t(lstrlenA(key)) : 0);
+  return m_Vals.Find(probe, SORT_KEY, FND_EQ);
+}
+
+void TLogIniSection::Add(TLogIniVal* v) {
+  if (m_Vals.AddSorted(v) < 0) delete v;
+}
+
+TLogIni::TLogIni() : m_Sctns(64, SORT_KEY, LST_UNIQUE | LST_INC_SITE) {}
+
+const TLogIniSection* TLogIni::Sctn(const char* nm) const {
+  TLogIniSection probe(nm);
+  return m_Sctns.Find(probe, SORT_KEY, FND_EQ);
+}
+
+TLogIniSection* TLogIni::AddSctn(const TStr& nm) {
+  TLogIniSection probe(nm.Str());
+  if (TLogIniSection* s = m_Sctns.Find(probe, SORT_KEY, FND_EQ)) return s;
+  TLogIniSection* s = new TLogIniSection(nm.Str());
+  if (m_Sctns.AddSorted(s) < 0) {
+    delete s;
+    return m_Sctns.Find(probe, SORT_KEY, FND_EQ);
+  }
+  return s;
+}
+
+uint32_t TLogIni::Read(const char* path) {
+  TCharBuf data;
+  uint32_t len = 0;
+  uint32_t r = LogReadFile(path, data, len);
+  if (r) return r;
+  Parse(data.Chars(), len);
+  return 0;
+}
+
+void TLogIni::Parse(const char* data, uint32_t len) {
+  m_Sctns.Clr();
+  TStr cur;
+  ForLines(data, len, [&](const char* line, uint32_t n) {
+    if (n >= 2 && line[0] == '[' && line[n - 1] == ']') {
+      cur = Sub(line + 1, n - 2);
+      cur.Trim();
+      AddSctn(cur);
+      return;
+    }
+    AddSctn(cur)->Add(new TLogIniVal(line, n));
+  });
+}
+
+// ---- loaders ----
+
+uint32_t TLogPrmsLdr::Load() {
+  TLogPrms& p = m_Log.Prms();
+  p.SetDflts();
+  TCharBuf data;
+  uint32_t len = 0;
+  uint32_t r = LogReadFile(m_Log.PrmsFileNm().Str(), data, len);
+  if (r || len == 0) return r;
+  const char* d = data.Chars();
+  uint32_t pos = 0;
+  while (pos < len) {
+    uint32_t start = pos;
+    while (pos < len && !IsLineEnd(d[pos])) ++pos;
+    // The first four non-blank characters, the one ending the line included.
+    char got[5] = {};
+    uint32_t n = 0;
+    for (uint32_t i = start; i <= pos && i <= len && n < 4; ++i)
+      if (d[i] != ' ') got[n++] = d[i];
+    if (got[0] == '+')
+      p.AddTp(got + 1, "");
+    else if (got[0] == '!' && lstrcmpiA(got + 1, "IMM") == 0)
+      p.SetFlshLns(1);
+    while (pos < len && IsLineEnd(d[pos])) ++pos;
+  }
+  return 0;
+}
+
+uint32_t TLogPrmsLdr2::Load() {
+  TLogPrms& p = m_Log.Prms();
+  p.SetDflts();
+  TLogIni ini;
+  uint32_t r = ini.Read(m_Log.PrmsFileNm().Str());
+  if (r) return r;
+  if (const TLogIniSection* s = ini.Sctn("Prms")) {
+    if (const TLogIniVal* v = s->Val("TmFrmt")) p.SetTmFrmt(v->Val.Str());
+    if (const TLogIniVal* v = s->Val("PID")) p.SetPidOn(EqNoCase(v->Val, "On"));
+    if (const TLogIniVal* v = s->Val("TID")) p.SetTidOn(EqNoCase(v->Val, "On"));
+    if (const TLogIniVal* v = s->Val("StrtMd")) {
+      uint32_t md = LOG_APPEND;
+      if (EqNoCase(v->Val, "OVRWRT"))
+        md = LOG_OVRWRT;
+      else if (EqNoCase(v->Val, "NEW"))
+        md = LOG_NEW;
+      p.SetStrtMd(md);
+    }
+    if (const TLogIniVal* v = s->Val("FlshSec")) p.SetFlshSec(uint32_t(atol(v->Val.Str())));
+    if (const TLogIniVal* v = s->Val("FlshLns")) p.SetFlshLns(uint32_t(atol(v->Val.Str())));
+    if (const TLogIniVal* v = s->Val("PrmsRd")) m_Log.SetPrmsRd(uint32_t(atol(v->Val.Str())));
+  }
+  if (const TLogIniSection* s = ini.Sctn("Evts"))
+    for (uint32_t i = 0; i < s->Cnt(); ++i) p.AddTp(s->Get(i)->Key.Str(), s->Get(i)->Val.Str());
+  return 0;
+}
+
+// ---- TWliLog::LoadPrms ----
+
+uint32_t TWliLog::LoadPrms() {
+  TLogLock lk(*this, LOG_WAIT_LOAD);
+  if (lk.Res()) return lk.Res();
+  m_PrmsTm.SetUnset();
+  uint32_t r;
+  TLogPrmsLdr2 ini(*this);
+  r = ini.Load();
+  if (r) {
+    TLogPrmsLdr lines(*this);
+    r = lines.Load();
+  }
+  m_LoadTick = GetTickCount();
+  ++m_LoadCnt;
+  return r;
+}

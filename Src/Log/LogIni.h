@@ -1,0 +1,75 @@
+// The trace log's parameter file: the INI reader and the two loaders (INI format, older line format).
+#pragma once
+#include <cstdint>
+
+#include "Lib/BStr.h"
+#include "ydgen.h"
+
+class TWliLog;
+
+// A parameter file larger than this is not read: it cannot be one written by hand.
+constexpr uint32_t LOG_INI_MAX = 16u << 20;
+
+// One value line, split at its first "=" (no trimming).
+class TLogIniVal : public TYdBsMem {
+ public:
+  TLogIniVal(const char* line, uint32_t len);
+  TCmpRes Cmp(const TLogIniVal& o, int key) const;  // by Key, ignoring case
+
+  TStr Key;
+  TStr Val;
+};
+
+class TLogIniSection : public TYdBsMem {
+ public:
+  explicit TLogIniSection(const char* nm);
+  TCmpRes Cmp(const TLogIniSection& o, int key) const;  // by name, ignoring case
+
+  const TStr& Nm() const { return m_Nm; }
+  const TLogIniVal* Val(const char* key) const;  // ignoring case; null when absent
+  uint32_t Cnt() const { return m_Vals.Cnt(); }
+  const TLogIniVal* Get(uint32_t i) const { return m_Vals.Get(i); }
+  void Add(TLogIniVal* v);  // takes ownership
+
+ private:
+  TStr m_Nm;
+  TList<TLogIniVal> m_Vals;
+};
+
+class TLogIni : public TYdBsMem {
+ public:
+  TLogIni();
+  // 0 or the system's error code. Lines end at CR, LF or NUL (a file saved as UTF-16 thus reads as
+  // short lines that name nothing known); empty lines are skipped.
+  uint32_t Read(const char* path);
+  // Parses text of len bytes; the same rules as Read().
+  void Parse(const char* data, uint32_t len);
+  const TLogIniSection* Sctn(const char* nm) const;  // ignoring case; null when absent
+  uint32_t Cnt() const { return m_Sctns.Cnt(); }
+
+ private:
+  TLogIniSection* AddSctn(const TStr& nm);  // the section of that name, created when missing
+
+  TList<TLogIniSection> m_Sctns;
+};
+
+// Reads the whole file; 0 or the system's error code. data gets a NUL behind the bytes read.
+uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len);
+
+// Loads the line format: "+XYZ" adds a type pattern, "!IMM" writes out at once.
+class TLogPrmsLdr {
+ public:
+  explicit TLogPrmsLdr(TWliLog& log) : m_Log(log) {}
+  virtual ~TLogPrmsLdr() {}
+  virtual uint32_t Load();
+
+ protected:
+  TWliLog& m_Log;
+};
+
+// Loads the INI format: keys of [Prms], type and text patterns of [Evts].
+class TLogPrmsLdr2 : public TLogPrmsLdr {
+ public:
+  explicit TLogPrmsLdr2(TWliLog& log) : TLogPrmsLdr(log) {}
+  uint32_t Load() override;
+};
