@@ -173,6 +173,8 @@ uint32_t TThrd::ExitCode() const {
 }
 
 uint32_t TThrd::PostMsg(UINT msg, WPARAM w, LPARAM l) {
+  // Id 0 is no thread; some systems accept a post to it and lose the message.
+  if (m_Id == 0) return ERROR_INVALID_THREAD_ID;
   Lock();
   uint32_t rc = PostThreadMessageA(m_Id, msg, w, l) ? 0 : GetLastError();
   Unlock();
@@ -183,7 +185,8 @@ void TThrd::Lock() {
   DWORD t0 = GetTickCount();
   {
     std::lock_guard<std::mutex> g(m_OpenGuard);
-    if (!m_LockMtx.IsValid()) m_LockMtx.Open(SYNCHRONIZE, false);
+    // Releasing needs MUTEX_MODIFY_STATE as well: with SYNCHRONIZE alone the first poster would keep it.
+    if (!m_LockMtx.IsValid()) m_LockMtx.Open(SYNCHRONIZE | MUTEX_MODIFY_STATE, false);
   }
   m_LockMtx.Lock(INFINITE);
   unsigned spent = GetTickCount() - t0;
