@@ -25,6 +25,7 @@ struct YdGenSite {
 [[noreturn]] void YdGenInvalidArg(const char* file, unsigned line, const char* cond);
 // Reallocates an array of cnt item pointers, keeping its contents; throws EBadAlloc (size = cnt).
 void* YdGenGrow(void* arr, uint32_t cnt);
+constexpr uint32_t LST_MAX_CNT = 0x7FFFFFFF;  // list indices are returned as int
 
 template <class T>
 struct TContainerItem {

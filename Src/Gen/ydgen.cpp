@@ -13,6 +13,7 @@ void YdGenInvalidArg(const char* file, unsigned line, const char* cond) {
 }
 
 void* YdGenGrow(void* arr, uint32_t cnt) {
+  if (cnt > LST_MAX_CNT) throw EBadAlloc(YdGenSite::SRC, YdGenSite::GROW, cnt);
   try {
     return YdReAlloc(arr, size_t(cnt) * sizeof(void*));
   } catch (const EBadAlloc&) {
