@@ -1,0 +1,120 @@
+// Several processes appending to one log file at once.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "Log/LogFile.h"
+#include "LogTestUtil.h"
+
+using namespace logtest;
+
+namespace {
+
+const char kFlag[] = "--log-child=";
+constexpr DWORD kChildWaitMs = 180000;  // thousands of lines with a write-out each: slow under a loaded Wine
+
+std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a' + seq % 26)); }
+
+// Second-process side: "--log-child=<tag>,<lines>,<flshLns>,<file>" (quoted).
+struct TChildArgs {
+  int Tag = 0, Lines = 0, FlshLns = 0;
+  std::string File;
+  bool Parse(const char* cl) {
+    const char* p = strstr(cl, kFlag);
+    if (!p) return false;
+    p += sizeof kFlag - 1;
+    char file[MAX_PATH + 1] = {};
+    if (sscanf(p, "%d,%d,%d,%260[^\"]", &Tag, &Lines, &FlshLns, file) != 4) return false;
+    File = file;
+    return true;
+  }
+};
+
+HANDLE StartChild(int tag, int lines, int flshLns, const std::string& file) {
+  char exe[MAX_PATH + 1];
+  GetModuleFileNameA(nullptr, exe, sizeof exe);
+  std::string cl = std::string("\"") + exe + "\" --gtest_filter=LogChild.Writer \"" + kFlag + std::to_string(tag) +
+                   "," + std::to_string(lines) + "," + std::to_string(flshLns) + "," + file + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::vector<char> buf(cl.begin(), cl.end());
+  buf.push_back(0);
+  if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+}  // namespace
+
+// Runs only as the second process started by the test below.
+TEST(LogChild, Writer) {
+  TChildArgs a;
+  if (!a.Parse(GetCommandLineA())) GTEST_SKIP() << "the writer half of LogProc.TwoProcessesAppend";
+  // A heap block of a size of its own, so that the writers' logs (and their mutex names) differ.
+  void* pad = YdAlloc(size_t(a.Tag) * 4096 + 16);
+  {
+    TLog l;
+    l.Prms().SetFileNm(a.File.c_str());
+    l.Prms().SetTmFrmt("");
+    l.Prms().SetPidOn(false);
+    l.Prms().SetTidOn(false);
+    l.Prms().SetFlshLns(uint32_t(a.FlshLns));
+    l.Prms().AddTp("...", "");
+    ASSERT_EQ(l.Open(), 0u);
+    ASSERT_EQ(l.Write("MTX", "%d %s", a.Tag, l.MutexNm().Str()), 0u);
+    for (int i = 0; i < a.Lines; ++i) ASSERT_EQ(l.Write("WRT", "%d %d %s", a.Tag, i, Filler(i).c_str()), 0u);
+    EXPECT_EQ(l.Close(), 0u);
+    EXPECT_EQ(l.PendCnt(), 0u);
+  }
+  YdFree(pad);
+}
+
+TEST(LogProc, TwoProcessesAppend) {
+  TTmpDir d;
+  std::string f = d("shared.log");
+  const int kLines = 3000;
+  // One writer opens the file for every line, the other writes batches of a few lines.
+  HANDLE p1 = StartChild(1, kLines, 0, f);
+  HANDLE p2 = StartChild(2, kLines, 3, f);
+  ASSERT_NE(p1, nullptr);
+  ASSERT_NE(p2, nullptr);
+  EXPECT_EQ(WaitForSingleObject(p1, kChildWaitMs), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(p2, kChildWaitMs), WAIT_OBJECT_0);
+  DWORD c1 = 99, c2 = 99;
+  GetExitCodeProcess(p1, &c1);
+  GetExitCodeProcess(p2, &c2);
+  CloseHandle(p1);
+  CloseHandle(p2);
+  ASSERT_EQ(c1, 0u);
+  ASSERT_EQ(c2, 0u);
+
+  std::string all = ReadAll(f);
+  ASSERT_GE(all.size(), 2u);
+  EXPECT_EQ(all.substr(all.size() - 2), "\r\n");
+  std::vector<std::string> lines = Lines(all);
+  ASSERT_EQ(lines.size(), size_t(2 * kLines + 2));
+  std::map<int, int> next;
+  std::map<int, std::string> mutexNm;
+  std::regex wrt("^WRT (\\d) (\\d+) ([a-z]+)$"), mtx("^MTX (\\d) (YD_Log_\\d+)$");
+  for (const std::string& s : lines) {
+    std::smatch m;
+    if (std::regex_match(s, m, mtx)) {
+      mutexNm[std::stoi(m[1].str())] = m[2].str();
+      continue;
+    }
+    ASSERT_TRUE(std::regex_match(s, m, wrt)) << "split or mixed line: " << s;
+    int tag = std::stoi(m[1].str()), seq = std::stoi(m[2].str());
+    ASSERT_EQ(seq, next[tag]) << "lost, repeated or reordered line: " << s;
+    ++next[tag];
+    ASSERT_EQ(m[3].str(), Filler(seq)) << s;
+  }
+  EXPECT_EQ(next[1], kLines);
+  EXPECT_EQ(next[2], kLines);
+  ASSERT_EQ(mutexNm.size(), 2u);
+  EXPECT_NE(mutexNm[1], mutexNm[2]);  // otherwise the writers were serialised by one mutex
+}
