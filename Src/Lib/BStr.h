@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Lets the compiler check the arguments of printf-style formats (the C library is the C99 one).
+#define YD_PRINTF(fmtArg, firstArg) __attribute__((format(gnu_printf, fmtArg, firstArg)))
+
 // Heap routines of the library: the process heap; a failed allocation throws EBadAlloc.
 void* YdAlloc(size_t sz);
 void* YdReAlloc(void* p, size_t sz);  // allocates when p is null
@@ -63,7 +66,7 @@ class BTStr : public TYdBsMem {
   virtual void Set(const char* s, uint32_t n) { (void)s, (void)n; }
   virtual void Set(const BTStr& s) { (void)s; }
   virtual void Ins(const char* s, uint32_t pos, uint32_t n) { (void)s, (void)pos, (void)n; }
-  virtual const char* Fmt(const char* fmt, ...) { (void)fmt; return m_Str; }
+  virtual const char* Fmt(const char* fmt, ...) YD_PRINTF(2, 3) { (void)fmt; return m_Str; }
   const char* Str() const { return m_Str; }
   uint32_t Len() const { return m_Len; }
 
@@ -93,7 +96,8 @@ class TStr : public BTStr {
   void Set(const char* s, uint32_t n = 0) override;
   void Set(const BTStr& s) override;
   void Ins(const char* s, uint32_t pos, uint32_t n = 0) override;
-  const char* Fmt(const char* fmt, ...) override;
+  // The text grows in steps of 32 bytes until the formatted text fits; returns the text.
+  const char* Fmt(const char* fmt, ...) override YD_PRINTF(2, 3);
   const char* VFmt(const char* fmt, va_list args);
 
   void Add(const char* s);

@@ -149,10 +149,11 @@ TEST(BStrEdit, AddAndInsOfOwnTextSurviveReallocation) {
   EXPECT_EQ(std::string(s.Str()), std::string(40, 'a'));
   TStr t("0123456789012345678901234567");
   t.Ins(t.Str() + 20, 3);
-  EXPECT_STREQ(t.Str(), "01201234567012345678901234567");
+  EXPECT_STREQ(t.Str(), "012012345673456789012345678901234567");
+  EXPECT_EQ(t.Cap(), 64u);
   t.Add("");
   t.Add(nullptr);
-  EXPECT_EQ(t.Len(), 29u);
+  EXPECT_EQ(t.Len(), 36u);
 }
 
 TEST(BStrEdit, InsPositionsAndCounts) {
@@ -385,7 +386,7 @@ TEST(BStrFmt, ArgumentsMayBeTheStringItself) {
   EXPECT_EQ(s.Len(), 7u);
   s.Fmt("%.2f|%lld|%#010x|%s", 2.5, -5LL, 255u, "");
   EXPECT_STREQ(s.Str(), "2.50|-5|0x000000ff|");
-  s.Fmt("");
+  s.Fmt("%s", "");
   EXPECT_EQ(s.Len(), 0u);
 }
 
