@@ -13,10 +13,10 @@ struct YdGenSite {
   static constexpr const char* SRC = "Src/Gen/ydgen";
   static constexpr const char* INC = "Inc/ydgen";
   static constexpr unsigned GET = 1277;      // list item index not below the count
-  static constexpr unsigned GET_INC = 1259;  // the same in the header copy used by the log lists
+  static constexpr unsigned GET_INC = 1259;  // the same for LST_INC_SITE lists; array indices
   static constexpr unsigned INS = 1189;      // list insertion index above the count
   static constexpr unsigned GROW = 1231;     // list storage could not be grown
-  static constexpr unsigned NULL_ITEM = 1140;
+  static constexpr unsigned NULL_ITEM = 1140;  // null item given to AddSorted
   static constexpr unsigned ARR_CNT = 441;   // array created with no elements
 };
 
