@@ -1,0 +1,145 @@
+#include <windows.h>
+
+#include "GUI/SrchWnd.h"
+#include "GuiTestUtil.h"
+
+namespace {
+
+class SrchWndTest : public GuiTest {};
+
+HWND Find(std::initializer_list<const char*> names, TRes* res = nullptr) {
+  TQueue<TStr> q;
+  GuiNames(q, names);
+  HWND found = reinterpret_cast<HWND>(1);
+  TRes r = SrchWnd(found, q);
+  if (res) *res = r;
+  return found;
+}
+
+// The first of the given windows in EnumWindows order.
+HWND FirstOf(HWND a, HWND b) {
+  struct Ctx { HWND a, b, first; } ctx{a, b, nullptr};
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        Ctx& c = *reinterpret_cast<Ctx*>(p);
+        if (w != c.a && w != c.b) return TRUE;
+        c.first = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.first;
+}
+
+TEST_F(SrchWndTest, NamesMatchExactlyAndCaseSensitively) {
+  HWND wnd = nullptr;
+  WndHost host([&] { wnd = GuiMkWnd("ydTst Setup"); });
+  ASSERT_TRUE(wnd);
+  struct Case { const char* name; bool found; } cases[] = {
+      {"ydTst Setup", true}, {"ydTst setup", false}, {"ydTst Setup ", false}, {"ydTst Setu", false},
+      {"YDTST SETUP", false}};
+  for (const Case& c : cases) {
+    TRes r;
+    EXPECT_EQ(Find({c.name}, &r), c.found ? wnd : nullptr) << c.name;
+    EXPECT_FALSE(r.IsErr()) << c.name << ": " << r.Code();
+  }
+}
+
+TEST_F(SrchWndTest, ControlInsideDialogIsReturnedNotTheDialog) {
+  HWND dlg = nullptr, panel = nullptr, inner = nullptr, other = nullptr;
+  WndHost host([&] {
+    dlg = GuiMkWnd("ydTst Dlg");
+    other = GuiMkWnd("Other text", dlg);
+    panel = GuiMkWnd("Panel", dlg);
+    inner = GuiMkWnd("Inner text", panel);
+  });
+  EXPECT_EQ(Find({"ydTst Dlg", "Inner text"}), inner);  // any depth below the dialog
+  EXPECT_EQ(Find({"ydTst Dlg", "Panel", "Inner text"}), inner);
+  EXPECT_EQ(Find({"ydTst Dlg", "Other text"}), other);
+  EXPECT_EQ(Find({"ydTst Dlg"}), dlg);
+  // Not a top-level window: the first name is only compared with top-level windows.
+  EXPECT_EQ(Find({"Inner text"}), nullptr);
+}
+
+TEST_F(SrchWndTest, TwinCaptionsGiveThePartialMatchOfTheFirst) {
+  HWND full = nullptr, payload = nullptr, twin = nullptr, late = nullptr;
+  WndHost host([&] {
+    full = GuiMkWnd("ydTst Twin");
+    payload = GuiMkWnd("ydTst Payload", full);
+    twin = GuiMkWnd("ydTst Twin");  // without the text inside, before the full one in the enumeration
+    SetWindowPos(twin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  });
+  ASSERT_EQ(FirstOf(full, twin), twin);
+  TRes r;
+  // The windows after the twin are compared with the second name: the full window's caption is not it.
+  EXPECT_EQ(Find({"ydTst Twin", "ydTst Payload"}, &r), twin);
+  EXPECT_FALSE(r.IsErr());
+
+  // A later top-level window whose own text is the second name completes the path.
+  WndHost host2([&] {
+    late = GuiMkWnd("ydTst Payload");
+    SetWindowPos(late, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  });
+  ASSERT_EQ(FirstOf(twin, late), twin);
+  EXPECT_EQ(Find({"ydTst Twin", "ydTst Payload"}), late);
+  (void)payload;
+}
+
+TEST_F(SrchWndTest, EmptyTextsNeverMatch) {
+  HWND child = nullptr;
+  WndHost host([&] {
+    HWND blank = GuiMkWnd("");
+    child = GuiMkWnd("ydTst Orphan", blank);
+  });
+  ASSERT_TRUE(child);
+  EXPECT_EQ(Find({""}), nullptr);
+  EXPECT_EQ(Find({"", "ydTst Orphan"}), nullptr);
+  EXPECT_EQ(Find({"ydTst Orphan"}), nullptr);
+}
+
+TEST_F(SrchWndTest, EmptyPathFindsNothing) {
+  TRes r;
+  EXPECT_EQ(Find({}, &r), nullptr);
+  EXPECT_FALSE(r.IsErr());
+}
+
+// Replacing the comparison: a command derived from the exact one.
+class TNoCaseCmp : public TStrCmpCmd {
+ public:
+  TRes Exec() override {
+    m_Eq = m_WndTxt && m_Name && lstrcmpiA(m_WndTxt->Str(), m_Name->Str()) == 0;
+    return TRes();
+  }
+};
+
+TEST_F(SrchWndTest, ComparisonCanBeReplaced) {
+  HWND wnd = nullptr, ctl = nullptr;
+  WndHost host([&] {
+    wnd = GuiMkWnd("ydTst Setup");
+    ctl = GuiMkWnd("Next >", wnd);
+  });
+  TQueue<TStr> q;
+  GuiNames(q, {"YDTST SETUP", "NEXT >"});
+  TNoCaseCmp cmp;
+  HWND found = nullptr;
+  EXPECT_FALSE(SrchWnd(found, q, cmp).IsErr());
+  EXPECT_EQ(found, ctl);
+
+  TCommand notACmp;
+  EXPECT_THROW(SrchWnd(found, q, notACmp), EInvalidArgument);
+}
+
+TEST(StrCmpCmd, ComparesExactly) {
+  TStr a("Abc"), b("Abc"), c("abc");
+  TStrCmpCmd cmd;
+  cmd.SetTxts(&a, &b);
+  EXPECT_FALSE(cmd.Exec().IsErr());
+  EXPECT_TRUE(cmd.IsEq());
+  cmd.SetTxts(&a, &c);
+  cmd.Exec();
+  EXPECT_FALSE(cmd.IsEq());
+  cmd.SetTxts(nullptr, &c);
+  EXPECT_TRUE(cmd.Exec().IsErr());
+  EXPECT_FALSE(cmd.IsEq());
+}
+
+}  // namespace
