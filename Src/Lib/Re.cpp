@@ -476,7 +476,7 @@ bool TExec::Match(const char* prog) {
         if (!NodeOk(Operand(scan)) || (Op(Operand(scan)) != ANY && !OperandOk(Operand(scan))))
           return Stop("memory corruption");
         // Only counts followed by the first character of a literal that comes next can succeed.
-        char nextch = NodeOk(next) && Op(next) == EXACTLY ? *Operand(next) : '\0';
+        char nextch = NodeOk(next) && Op(next) == EXACTLY && OperandOk(next) ? *Operand(next) : '\0';
         size_t min = op == STAR ? 0 : 1;
         const char* save = Input;
         const size_t mark = UndoCnt;
