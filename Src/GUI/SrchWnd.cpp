@@ -50,6 +50,19 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
   }
 }
 
+TStr SrchWndTrc(const TQueue<TStr>& names, HWND found) {
+  TStr list;
+  for (TQueueCIter<TStr> it(names); !it.End(); it.Next()) {
+    list += "'";
+    list += *it.Cur();
+    list += "',";
+  }
+  list.Cut(1);
+  TStr s;
+  s.Fmt("::SrchWnd(%s) found %#010x", list.Str(), (unsigned)(uintptr_t)found);
+  return s;
+}
+
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp) {
   TStrCmpCmd* strCmp = dynamic_cast<TStrCmpCmd*>(&cmp);
   if (!strCmp) throw EInvalidArgument(kSrc, __LINE__, "dynamic_cast<TStrCmpCmd*>(&cmp)");
@@ -65,14 +78,7 @@ TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp) {
   found = ctx.Found;
   if (ctx.Err) std::rethrow_exception(ctx.Err);
 
-  TStr list;
-  for (TQueueCIter<TStr> it(names); !it.End(); it.Next()) {
-    list += "'";
-    list += *it.Cur();
-    list += "',";
-  }
-  list.Cut(1);
-  Log().Write("UWE", "::SrchWnd(%s) found %#010x", list.Str(), (unsigned)(uintptr_t)found);
+  Log().Write("UWE", "%s", SrchWndTrc(names, found).Str());
   ctx.Wnds.Clr();
   return res;
 }

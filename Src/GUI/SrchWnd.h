@@ -42,6 +42,9 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp);
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names);  // exact comparison
 
+// The text of the search's trace line: ::SrchWnd('first','second') found 0x00012345
+TStr SrchWndTrc(const TQueue<TStr>& names, HWND found);
+
 // A window's text read by window messages (so other processes' windows answer too); empty when it
 // has none or when it is longer than WND_TXT_MAX.
 TStr WndTxt(HWND wnd);

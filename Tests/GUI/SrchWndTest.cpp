@@ -111,6 +111,12 @@ class TNoCaseCmp : public TStrCmpCmd {
   }
 };
 
+// A comparison that fails: the exception reaches the caller past the system's enumeration.
+class TThrowingCmp : public TStrCmpCmd {
+ public:
+  TRes Exec() override { throw EInvalidArgument("Tests/GUI/SrchWndTest", __LINE__, "compare"); }
+};
+
 TEST_F(SrchWndTest, ComparisonCanBeReplaced) {
   HWND wnd = nullptr, ctl = nullptr;
   WndHost host([&] {
@@ -123,6 +129,9 @@ TEST_F(SrchWndTest, ComparisonCanBeReplaced) {
   HWND found = nullptr;
   EXPECT_FALSE(SrchWnd(found, q, cmp).IsErr());
   EXPECT_EQ(found, ctl);
+
+  TThrowingCmp throwing;
+  EXPECT_THROW(SrchWnd(found, q, throwing), EInvalidArgument);
 
   TCommand notACmp;
   EXPECT_THROW(SrchWnd(found, q, notACmp), EInvalidArgument);
@@ -140,6 +149,24 @@ TEST(StrCmpCmd, ComparesExactly) {
   cmd.SetTxts(nullptr, &c);
   EXPECT_TRUE(cmd.Exec().IsErr());
   EXPECT_FALSE(cmd.IsEq());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SrchWndTrc, NamesQuotedAndHandleInEightDigits) {
+  struct Case { std::initializer_list<const char*> names; uintptr_t found; const char* txt; } cases[] = {
+      {{"A", "B"}, 0x12345, "::SrchWnd('A','B') found 0x00012345"},
+      {{"Only"}, 0, "::SrchWnd('Only') found 0000000000"},
+      {{}, 0, "::SrchWnd() found 0000000000"},
+      {{"100%s", "%n"}, 0xdeadbeef, "::SrchWnd('100%s','%n') found 0xdeadbeef"},  // names are text, not format
+  };
+  for (const Case& c : cases) {
+    TQueue<TStr> q;
+    GuiNames(q, c.names);
+    EXPECT_STREQ(SrchWndTrc(q, reinterpret_cast<HWND>(c.found)).Str(), c.txt);
+  }
 }
 
 }  // namespace
