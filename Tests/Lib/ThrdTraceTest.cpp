@@ -10,7 +10,7 @@
 #include "GUI/Command.h"
 #include "Lib/Res.h"
 #include "Lib/Thrd.h"
-#include "Log/LogFile.h"
+#include "Log/Log.h"
 
 namespace {
 
@@ -39,46 +39,45 @@ std::string ReadFileText(const std::string& path) {
   return s;
 }
 
-void WriteFileText(const std::string& path, const std::string& data) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  DWORD wr = 0;
-  WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &wr, nullptr);
-  CloseHandle(h);
-}
-
-// Points the process trace log at files of its own that trace every line type with only the type code
-// in front of the text; the lines are read back after Close().
+// Makes the process trace log keep every line type with only the type code in front of the text, and
+// writes the queued lines to a file of its own when they are read back. The log is not opened, so no
+// writer thread takes the lines away in between.
 class ThrdTrace : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Log = dynamic_cast<TWliLog*>(&Log());
-    ASSERT_NE(m_Log, nullptr);
     char tmp[MAX_PATH + 1];
     GetTempPathA(sizeof tmp, tmp);
-    std::string stem = F("%sYdThrdTrace_%u", tmp, static_cast<unsigned>(GetCurrentProcessId()));
-    m_Wli = stem + ".wli";
-    m_File = stem + ".log";
+    m_File = F("%sYdThrdTrace_%u.log", tmp, static_cast<unsigned>(GetCurrentProcessId()));
     DeleteFileA(m_File.c_str());
-    WriteFileText(m_Wli, "[Prms]\r\nTmFrmt=\r\nPID=Off\r\nTID=Off\r\n[Evts]\r\n...=\r\n");
-    m_OldWli = m_Log->PrmsFileNm().Str();
-    m_OldFile = m_Log->Prms().FileNm().Str();
-    m_Log->SetPrmsFileNm(m_Wli.c_str());
-    m_Log->Prms().SetFileNm(m_File.c_str());
-    ASSERT_EQ(m_Log->Open(), 0u);
+    TLog& l = Log();
+    ASSERT_FALSE(l.IsOpn());
+    ASSERT_EQ(l.Lock(kLong), 0u);
+    l.Prms().SetDflts();
+    l.Prms().SetTmFrmt("");
+    l.Prms().SetPidOn(false);
+    l.Prms().SetTidOn(false);
+    l.Prms().SetFlshLns(1000000);  // nothing is due before the test reads the lines
+    l.Prms().SetFlshSec(1000000);
+    l.Prms().AddTp("...", "");
+    l.Unlock();
   }
   void TearDown() override {
-    if (!m_Log) return;
-    if (m_Open) m_Log->Close();
-    m_Log->SetPrmsFileNm(m_OldWli.c_str());
-    m_Log->Prms().SetFileNm(m_OldFile.c_str());
-    DeleteFileA(m_Wli.c_str());
+    TLog& l = Log();
+    if (l.Lock(kLong) == 0) {
+      l.Prms().SetDflts();
+      l.SetCurFileNm("");
+      l.Unlock();
+    }
     DeleteFileA(m_File.c_str());
   }
-  // Closes the log (writing out what is queued) and returns its lines.
+  // Writes the queued lines out and returns them.
   const std::vector<std::string>& Lines() {
     if (m_Open) {
-      m_Log->Close();
+      TLog& l = Log();
+      EXPECT_EQ(l.Lock(kLong), 0u);
+      l.SetCurFileNm(m_File.c_str());
+      EXPECT_EQ(l.Flush(), 0u);
+      l.Unlock();
       m_Open = false;
       std::string s = ReadFileText(m_File);
       for (size_t pos = 0; pos < s.size();) {
@@ -110,9 +109,8 @@ class ThrdTrace : public ::testing::Test {
     return s;
   }
 
-  TWliLog* m_Log = nullptr;
   bool m_Open = true;
-  std::string m_Wli, m_File, m_OldWli, m_OldFile;
+  std::string m_File;
   std::vector<std::string> m_Lines;
 };
 
