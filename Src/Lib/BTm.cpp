@@ -277,20 +277,25 @@ TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
   SYSTEMTIME st = ToSysTm();
 
   // Every apostrophe is doubled up for the first pass, which gives it back as it stood for the second:
-  // a literal apostrophe "''" becomes "''''", a quote that opens or closes literal text becomes "'''".
+  // inside literal text a literal apostrophe "''" becomes "''''", and a quote that opens or closes literal
+  // text becomes "'''". The platform reads "''" outside literal text as an empty literal text (it opens
+  // and closes one), so there it is two quotes of three apostrophes each.
   TStr prot;
-  bool quoted = false;
+  bool hasApos = false;
+  bool inLit = false;
   for (const char* p = fmt; *p; p++) {
     if (*p != '\'') {
       char c[2] = {*p, 0};
       prot.Add(c);
-    } else if (p[1] == '\'') {
+      continue;
+    }
+    hasApos = true;
+    if (inLit && p[1] == '\'') {
       prot.Add("''''");
       p++;
-      quoted = true;
     } else {
       prot.Add("'''");
-      quoted = true;
+      inLit = !inLit;
     }
   }
 
@@ -305,7 +310,7 @@ TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
   std::snprintf(ms, sizeof(ms), "%u", static_cast<unsigned>(st.wMilliseconds));
   TStr timeFmt;
   for (const char* p = dateBuf.Chars(); *p; p++) {
-    if (quoted && *p == '\'') {
+    if (hasApos && *p == '\'') {
       const char* end = std::strchr(p + 1, '\'');
       if (!end) end = p + std::strlen(p) - 1;
       timeFmt.Add(TStr(p, static_cast<uint32_t>(end - p + 1)));
