@@ -15,9 +15,15 @@ constexpr size_t LOG_FMT_START = 64;            // first formatting buffer; doub
 constexpr size_t LOG_FMT_MAX = 64u << 20;       // a text is cut here rather than exhaust the heap
 constexpr size_t LOG_BATCH = 64u << 10;         // bytes of whole lines handed to one WriteFile
 constexpr uint32_t ERR_EXCEPTION = 1359;        // an exception during a write-out
-// Append-only write access: every WriteFile lands at the current end of the file as one piece,
-// so writers in several processes never overwrite or split each other's lines.
-constexpr DWORD LOG_FILE_ACCESS = FILE_GENERIC_WRITE & ~FILE_WRITE_DATA;
+// Append-only write access: every WriteFile lands at the current end of the file as one piece, so
+// writers in several processes never overwrite or split each other's lines. Read access is what
+// byte-range locks require.
+constexpr DWORD LOG_FILE_ACCESS = FILE_READ_DATA | (FILE_GENERIC_WRITE & ~FILE_WRITE_DATA);
+// Not every file system makes appends atomic (Wine finds the end and writes there in two steps), so our
+// writers also take turns through an exclusive lock on one byte at 2^62, far beyond any log's data.
+constexpr DWORD LOG_LOCK_OFS_HIGH = 0x40000000;
+constexpr uint32_t LOG_LOCK_WAIT = 5000;  // another writer holds the lock for one batch: far less than this
+constexpr uint32_t LOG_LOCK_RETRY = 1;    // ms between attempts
 
 class TCsLock {
  public:
@@ -37,6 +43,42 @@ class TFileGuard {
 
  private:
   HANDLE m_H;
+};
+
+// The append turn of one batch. Res() is 0 when held or when the file system has no byte-range locks
+// (appends then rely on the append-only access alone), else the code that ends the write-out.
+class TAppendLock {
+ public:
+  explicit TAppendLock(HANDLE h) : m_H(h) {
+    DWORD start = GetTickCount();
+    for (;;) {
+      OVERLAPPED ov = {};
+      ov.OffsetHigh = LOG_LOCK_OFS_HIGH;
+      if (LockFileEx(m_H, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+        m_Held = true;
+        return;
+      }
+      DWORD e = GetLastError();
+      if (e != ERROR_LOCK_VIOLATION && e != ERROR_IO_PENDING) return;
+      if (GetTickCount() - start >= LOG_LOCK_WAIT) {
+        m_Res = e == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : e;
+        return;
+      }
+      Sleep(LOG_LOCK_RETRY);
+    }
+  }
+  ~TAppendLock() {
+    if (!m_Held) return;
+    OVERLAPPED ov = {};
+    ov.OffsetHigh = LOG_LOCK_OFS_HIGH;
+    UnlockFileEx(m_H, 0, 1, 0, &ov);
+  }
+  uint32_t Res() const { return m_Res; }
+
+ private:
+  HANDLE m_H;
+  bool m_Held = false;
+  uint32_t m_Res = 0;
 };
 
 TStr FmtTxt(const char* fmt, va_list args) {
@@ -301,8 +343,12 @@ uint32_t TLog::WritePend(const TStr& fileNm) {
       ++lines;
     }
     DWORD done = 0;
-    BOOL ok = WriteFile(h, batch.data(), DWORD(batch.size()), &done, nullptr);
-    uint32_t err = ok ? 0 : GetLastError();
+    uint32_t err;
+    {
+      TAppendLock turn(h);
+      if (turn.Res()) return turn.Res();
+      err = WriteFile(h, batch.data(), DWORD(batch.size()), &done, nullptr) ? 0 : GetLastError();
+    }
     // Lines that reached the file whole leave the pending list; the others wait for the next write-out.
     while (m_Pend->First() && m_Pend->First()->Item->Len() <= done) {
       done -= m_Pend->First()->Item->Len();

@@ -178,12 +178,15 @@ uint32_t TAsyncLog::Writer() {
     tm.StartRd(PrmsRd());
     tm.StartFl(Prms().FlshSec());
   };
+  MSG msg;
+  // The message queue comes first: Open() posts the start message while it holds the mutex that
+  // LoadPrms() waits for.
+  PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
   LoadPrms();
   if (!IsOpn()) {
     SetIsOpn(true);
     startTimers();
   }
-  MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_LOGCMD && msg.lParam == LPARAM(this)) {
       if (msg.wParam == LOGCMD_START) {

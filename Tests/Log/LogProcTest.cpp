@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 
@@ -55,10 +56,13 @@ HANDLE StartChild(int tag, int lines, int flshLns, const std::string& file) {
 TEST(LogChild, Writer) {
   TChildArgs a;
   if (!a.Parse(GetCommandLineA())) GTEST_SKIP() << "the writer half of LogProc.TwoProcessesAppend";
-  // A heap block of a size of its own, so that the writers' logs (and their mutex names) differ.
-  void* pad = YdAlloc(size_t(a.Tag) * 4096 + 16);
+  // A different number of blocks of the log's own size first, so that the writers' logs (and so their
+  // mutex names) differ: the heap of a fresh process is laid out the same way each time.
+  std::vector<void*> pad;
+  for (int i = 0; i < a.Tag * 3; ++i) pad.push_back(YdAlloc(sizeof(TLog)));
   {
-    TLog l;
+    std::unique_ptr<TLog> owner(new TLog);
+    TLog& l = *owner;
     l.Prms().SetFileNm(a.File.c_str());
     l.Prms().SetTmFrmt("");
     l.Prms().SetPidOn(false);
@@ -71,7 +75,7 @@ TEST(LogChild, Writer) {
     EXPECT_EQ(l.Close(), 0u);
     EXPECT_EQ(l.PendCnt(), 0u);
   }
-  YdFree(pad);
+  for (void* p : pad) YdFree(p);
 }
 
 TEST(LogProc, TwoProcessesAppend) {
