@@ -1,10 +1,17 @@
 #include "GuiTestUtil.h"
 
+#include <atomic>
+#include <cstring>
+
+#include "Log/Log.h"
+
 namespace {
 constexpr DWORD kBoxAppearMs = 10000;   // a box appears within a fraction of a second, even on a loaded machine
 constexpr DWORD kBoxLifeMs = 60000;     // the longest a watched box may stay open
 constexpr DWORD kPollMs = 20;           // watch interval: well below the countdown's second
 constexpr DWORD kDesktopWaitMs = 120000;  // other desktop tests may hold the desktop this long together
+constexpr uint32_t kLogWaitMs = 20000;    // the trace log's mutex: generous for a loaded machine
+constexpr uint32_t kNoWriteOut = 1000000; // lines and seconds: nothing is written out before Lines()
 }  // namespace
 
 bool GuiHasDisplay() {
@@ -26,6 +33,81 @@ GuiDesktopLock::~GuiDesktopLock() {
 void GuiTest::SetUp() {
   SKIP_WITHOUT_DISPLAY();
   m_Lock.reset(new GuiDesktopLock);
+  m_Trc.reset(new TraceTap);
+}
+
+TraceTap::TraceTap() {
+  static std::atomic<unsigned> taps{0};
+  unsigned n = ++taps;
+  char tmp[MAX_PATH + 1] = "";
+  GetTempPathA(sizeof(tmp), tmp);
+  m_File = std::string(tmp) + "YdGuiTrace_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(n) + ".log";
+  DeleteFileA(m_File.c_str());
+  TLog& l = Log();
+  if (l.Lock(kLogWaitMs) == 0) {
+    l.Prms().SetDflts();
+    l.Prms().SetTmFrmt("");
+    l.Prms().SetPidOn(false);
+    l.Prms().SetTidOn(false);
+    l.Prms().SetFlshLns(kNoWriteOut);
+    l.Prms().SetFlshSec(kNoWriteOut);
+    l.Prms().AddTp("...", "");
+    l.Unlock();
+  }
+  // Lines queued before the tap are not its own.
+  m_Mark = "GT. trace tap " + std::to_string(n);
+  l.Write("GT.", "trace tap %u", n);
+}
+
+TraceTap::~TraceTap() {
+  TLog& l = Log();
+  if (l.Lock(kLogWaitMs) == 0) {
+    l.Prms().SetDflts();
+    l.SetCurFileNm("");
+    l.Unlock();
+  }
+  DeleteFileA(m_File.c_str());
+}
+
+std::vector<std::string> TraceTap::Lines() {
+  TLog& l = Log();
+  if (l.Lock(kLogWaitMs) == 0) {
+    l.SetCurFileNm(m_File.c_str());
+    l.Flush();
+    l.Unlock();
+  }
+  std::string s;
+  HANDLE h = CreateFileA(m_File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    char buf[4096];
+    DWORD rd = 0;
+    while (ReadFile(h, buf, sizeof(buf), &rd, nullptr) && rd) s.append(buf, rd);
+    CloseHandle(h);
+  }
+  std::vector<std::string> out;
+  bool mine = false;
+  for (size_t pos = 0; pos < s.size();) {
+    size_t e = s.find("\r\n", pos);
+    if (e == std::string::npos) e = s.size();
+    std::string line = s.substr(pos, e - pos);
+    if (mine) out.push_back(line);
+    if (line == m_Mark) mine = true;
+    pos = e + 2;
+  }
+  return out;
+}
+
+int TraceTap::Count(const std::string& line) {
+  int n = 0;
+  for (const std::string& l : Lines()) n += l == line;
+  return n;
+}
+
+int TraceTap::CountPart(const char* tp, const std::string& part) {
+  int n = 0;
+  for (const std::string& l : Lines()) n += l.compare(0, strlen(tp), tp) == 0 && l.find(part) != std::string::npos;
+  return n;
 }
 
 HWND GuiMkWnd(const char* txt, HWND parent, DWORD exStyle) {

@@ -32,10 +32,26 @@ class GuiDesktopLock {
   HANDLE m_Mtx;
 };
 
+// The lines written to the process trace log while it exists, each as the type code, a blank and the
+// text. The log is not opened: the lines are written out to a file of the tap's own when read.
+class TraceTap {
+ public:
+  TraceTap();
+  ~TraceTap();
+  std::vector<std::string> Lines();
+  int Count(const std::string& line);                       // lines equal to this one
+  int CountPart(const char* tp, const std::string& part);   // lines of this type holding part
+
+ private:
+  std::string m_File;
+  std::string m_Mark;
+};
+
 class GuiTest : public testing::Test {
  protected:
   void SetUp() override;
   std::unique_ptr<GuiDesktopLock> m_Lock;
+  std::unique_ptr<TraceTap> m_Trc;
 };
 
 // A STATIC window: top-level (a popup) without a parent, else a child. Text may be empty.

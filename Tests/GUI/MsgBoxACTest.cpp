@@ -9,7 +9,7 @@ namespace {
 
 // Long enough for a loaded machine; the countdown thread ends within a quarter second of the box.
 constexpr DWORD kThrdEndBoundMs = 1500;
-constexpr DWORD kReapBoundMs = 10000;
+constexpr DWORD kReapBoundMs = 30000;
 constexpr DWORD kChildExitMs = 60000;
 const char kHungChildTest[] = "MsgBoxACChild.DISABLED_ExitsWhileTheCountdownIsBlocked";
 
@@ -76,6 +76,9 @@ TEST_F(MsgBoxACTest, CountsDownThenPressesTheDefaultButton) {
   std::vector<std::string> seen = GuiBrackets(watch.Caps);
   EXPECT_EQ(seen, (std::vector<std::string>{"[3]", "[2]", "[1]"}));
   EXPECT_GE(took, 2500u);
+  EXPECT_EQ(m_Trc->Count("UB\xb7 btn_id=2,item=0000000000,res=0 [Src/GUI/MsgBoxAC,113]"), 1);
+  EXPECT_EQ(m_Trc->CountPart("UWE", "::SrchWnd('ydTst Countdown','The box closes itself.') found 0x"), 1);
+  EXPECT_EQ(m_Trc->CountPart("..!", ""), 0);
 }
 
 TEST_F(MsgBoxACTest, YesNoWithSecondDefaultAnswersNo) {
@@ -84,6 +87,7 @@ TEST_F(MsgBoxACTest, YesNoWithSecondDefaultAnswersNo) {
   watch.Join();
   EXPECT_EQ(res, IDNO);
   EXPECT_EQ(GuiBrackets(watch.Caps), std::vector<std::string>{"[1]"});
+  EXPECT_EQ(m_Trc->CountPart("UB\xb7", "btn_id=7,item=0x"), 1);  // the No button's own handle
 }
 
 TEST_F(MsgBoxACTest, ZeroTimeOutPressesAtOnceWithoutTouchingTheCaption) {
@@ -121,6 +125,8 @@ TEST_P(MsgBoxACLongTest, ShowsTheTimeLeftAndReturnsTheUsersButton) {
   RecordProperty("thread_end_ms", static_cast<int>(tRet - watch.TmGone));
   EXPECT_LT(tRet - watch.TmGone, kThrdEndBoundMs);
   EXPECT_EQ(MsgBoxACLeft(), left);
+  EXPECT_EQ(m_Trc->CountPart("UB\xb7", ""), 0);  // nothing pressed by the countdown
+  EXPECT_EQ(m_Trc->CountPart("..!", ""), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, MsgBoxACLongTest,
@@ -142,6 +148,8 @@ TEST_F(MsgBoxACTest, PartialMatchLeavesTheBoxToTheUser) {
   EXPECT_EQ(res, IDOK);
   EXPECT_TRUE(watch.Pressed);
   for (const std::string& c : watch.Caps) EXPECT_EQ(c, cap);
+  EXPECT_EQ(m_Trc->Count("..! 'msg_box_dlg_cap!=cap' in \"Src/GUI/MsgBoxAC\" line 101"), 1);
+  EXPECT_EQ(m_Trc->CountPart("UB\xb7", ""), 0);
 }
 
 // A top-level window whose thread does not answer holds up the countdown thread in the search.
@@ -162,11 +170,14 @@ TEST_F(MsgBoxACTest, WindowThatDoesNotAnswer) {
   for (const std::string& c : watch.Caps) EXPECT_EQ(c, "ydTst Held up");
   EXPECT_GE(tRet - t0, 3000u);  // the full wait for the thread
   EXPECT_EQ(MsgBoxACLeft(), left + 1);
+  EXPECT_EQ(m_Trc->Count("..! 'mbac_thrd.Wait(3000)' in \"Src/GUI/MsgBoxAC\" line 57"), 1);
+  EXPECT_EQ(m_Trc->CountPart("UB\xb7", "handed over"), 1);
 
   hung.Answer();
   DWORD t1 = GetTickCount();
   while (MsgBoxACLeft() != left && GetTickCount() - t1 < kReapBoundMs) Sleep(50);
   EXPECT_EQ(MsgBoxACLeft(), left);
+  EXPECT_EQ(m_Trc->CountPart("STC", "Closing thread handle"), 1);  // the thread object was destroyed
 }
 
 // The same in a process of its own that never lets the window answer: it must still exit.

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "GUI/SrchWnd.h"
 #include "GuiTestUtil.h"
 
@@ -42,6 +44,10 @@ TEST_F(SrchWndTest, NamesMatchExactlyAndCaseSensitively) {
     EXPECT_EQ(Find({c.name}, &r), c.found ? wnd : nullptr) << c.name;
     EXPECT_FALSE(r.IsErr()) << c.name << ": " << r.Code();
   }
+  char line[128];
+  snprintf(line, sizeof(line), "UWE ::SrchWnd('ydTst Setup') found %#010x", (unsigned)(uintptr_t)wnd);
+  EXPECT_EQ(m_Trc->Count(line), 1);
+  EXPECT_EQ(m_Trc->Count("UWE ::SrchWnd('ydTst setup') found 0000000000"), 1);
 }
 
 TEST_F(SrchWndTest, ControlInsideDialogIsReturnedNotTheDialog) {
@@ -100,6 +106,8 @@ TEST_F(SrchWndTest, EmptyPathFindsNothing) {
   TRes r;
   EXPECT_EQ(Find({}, &r), nullptr);
   EXPECT_FALSE(r.IsErr());
+  EXPECT_EQ(m_Trc->Count("..! '_wnd_nms.Cnt()==0' in \"Src/GUI/SrchWnd\" line 103"), 1);
+  EXPECT_EQ(m_Trc->Count("UWE ::SrchWnd() found 0000000000"), 1);
 }
 
 // Replacing the comparison: a command derived from the exact one.
