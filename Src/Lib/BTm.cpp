@@ -88,6 +88,12 @@ const struct TBTmInit {
   }
 } g_BTmInit;
 
+// Narrows a part to the parameter type of SetDate/SetTime; a part beyond the type stays out of range
+// there instead of wrapping into a valid one (300 hours must not become 44).
+int8_t To8(int v) { return static_cast<int8_t>(v < -128 ? -128 : (v > 127 ? 127 : v)); }
+int16_t To16(int v) { return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
+uint8_t ToU8(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
 void Put2(char* p, int v) {
   p[0] = static_cast<char>('0' + v / 10 % 10);
   p[1] = static_cast<char>('0' + v % 10);
@@ -128,14 +134,13 @@ TBTm::TBTm(const TBTm& o) : TTm(), m_Val(o.m_Val) {}
 
 TBTm::TBTm(uint32_t days, int hr, int mi, int se, int ms) : m_Val(days) {
   ErrCodes();
-  SetTime(static_cast<int8_t>(hr), static_cast<int8_t>(mi), static_cast<int8_t>(se), static_cast<int16_t>(ms));
+  SetTime(To8(hr), To8(mi), To8(se), To16(ms));
 }
 
 TBTm::TBTm(const SYSTEMTIME& st) : m_Val(UNSET) {
   ErrCodes();
-  if (SetDate(st.wYear, st.wMonth, static_cast<uint8_t>(st.wDay)) == 0)
-    SetTime(static_cast<int8_t>(st.wHour), static_cast<int8_t>(st.wMinute), static_cast<int8_t>(st.wSecond),
-            static_cast<int16_t>(st.wMilliseconds));
+  if (SetDate(st.wYear, st.wMonth, ToU8(st.wDay)) == 0)
+    SetTime(To8(st.wHour), To8(st.wMinute), To8(st.wSecond), To16(st.wMilliseconds));
 }
 
 TBTm TBTm::Now() {
@@ -180,9 +185,8 @@ uint32_t TBTm::Set(uint16_t y, uint16_t m, uint8_t d, int8_t h, int8_t mi, int8_
 uint32_t TBTm::SetNow() {
   SYSTEMTIME st;
   GetLocalTime(&st);
-  return Set(st.wYear, st.wMonth, static_cast<uint8_t>(st.wDay), static_cast<int8_t>(st.wHour),
-             static_cast<int8_t>(st.wMinute), static_cast<int8_t>(st.wSecond),
-             static_cast<int16_t>(st.wMilliseconds));
+  return Set(st.wYear, st.wMonth, ToU8(st.wDay), To8(st.wHour), To8(st.wMinute), To8(st.wSecond),
+             To16(st.wMilliseconds));
 }
 
 TRes TBTm::Chk() const { return IsSet() ? TRes(0, "", SVRT_OK) : TRes(ERROR_INVALID_PARAMETER); }

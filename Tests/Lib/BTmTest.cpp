@@ -219,6 +219,18 @@ TEST(BTmValue, UnsetZeroAndSpans) {
   TBTm pause(0, 0, 0, 15, 0);
   EXPECT_DOUBLE_EQ(pause.Val() * 86400000.0, 15000.0);
 
+  // Parts beyond the parameter types are refused, not wrapped (300 h would wrap to 44 h).
+  TBTm wide(3, 300, 0, 0, 0);
+  EXPECT_EQ(wide.Val(), 3.0);
+  TBTm wideMs(3, 0, 0, 0, 66536);
+  EXPECT_EQ(wideMs.Val(), 3.0);
+  SYSTEMTIME bad = {};
+  bad.wYear = 2026, bad.wMonth = 1, bad.wDay = 257;  // would wrap to day 1
+  EXPECT_FALSE(TBTm(bad).IsValid());
+  bad.wDay = 1, bad.wHour = 280;
+  TBTm dateOnly(bad);
+  EXPECT_EQ(dateOnly.Val(), 155228.0);  // the date is set, the time refused
+
   TBTm copy(span);
   EXPECT_EQ(copy.Val(), span.Val());
   copy.SetUnset();
