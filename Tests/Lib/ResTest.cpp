@@ -57,19 +57,6 @@ TEST(ResStatus, ConstructionAndSeverity) {
   EXPECT_STREQ(r.Cmnt().Str(), "c");
 }
 
-TEST(ResStatus, CopyAndAssign) {
-  TRes a(87, kRepeated, 3);
-  TRes b(a);
-  EXPECT_EQ(b.Status(), a.Status());
-  EXPECT_EQ(S(b.Cmnt()), kRepeated);
-  EXPECT_EQ(S(b.Txt()), S(a.Txt()));
-  TRes c;
-  c = a;
-  c = c;
-  EXPECT_EQ(c.Status(), 0xC0000057u);
-  EXPECT_EQ(S(c.Cmnt()), kRepeated);
-}
-
 TEST(ResText, ToStrParts) {
   TRes def;
   EXPECT_EQ(S(def.ToStr(RES_CODE)), "[0x00000000 (0)]");
