@@ -66,7 +66,8 @@ void HandOver(TMbacJob* job) {
   }
   DWORD err = GetLastError();
   // Kept for the rest of the process rather than freed under a running thread.
-  Log().Write("UB\xb7", "countdown thread %u left running, objects kept: rc=%u [%s,%u]", id, (unsigned)err, kSrc, (unsigned)__LINE__);
+  Log().Write("UB\xb7", "countdown thread %u left running, objects kept: rc=%u [%s,%u]", id, (unsigned)err, kSrc,
+              (unsigned)__LINE__);
 }
 }  // namespace
 

@@ -41,7 +41,8 @@ TraceTap::TraceTap() {
   unsigned n = ++taps;
   char tmp[MAX_PATH + 1] = "";
   GetTempPathA(sizeof(tmp), tmp);
-  m_File = std::string(tmp) + "YdGuiTrace_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(n) + ".log";
+  m_File = std::string(tmp) + "YdGuiTrace_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(n);
+  m_File += ".log";
   DeleteFileA(m_File.c_str());
   TLog& l = Log();
   if (l.Lock(kLogWaitMs) == 0) {
