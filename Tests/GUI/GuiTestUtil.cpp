@@ -117,7 +117,9 @@ HWND GuiMkWnd(const char* txt, HWND parent, DWORD exStyle) {
 }
 
 WndHost::WndHost(std::function<void()> build, bool hung)
-    : m_Hung(hung), m_Ready(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_Go(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    : m_Hung(hung),
+      m_Ready(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_Go(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   m_T = std::thread(&WndHost::Run, this, std::move(build));
   WaitForSingleObject(m_Ready, INFINITE);
 }
