@@ -36,6 +36,7 @@ constexpr int kMaxDepth = 2000;
 // Node steps one ReExec may take: far above any sane log filter (a few ms), but it ends the exponential
 // backtracking of patterns such as (a|a)*b within about a tenth of a second.
 constexpr uint32_t kMaxSteps = 1u << 24;
+constexpr size_t kMaxUndo = 2 * (RE_NSUB - 1) * (kMaxDepth + 1);
 
 enum : int { WORST = 0, HASWIDTH = 1, SIMPLE = 2, SPSTART = 4 };
 
@@ -341,8 +342,9 @@ struct TExec {
   int Depth = 0;
   uint32_t Steps = 0;
   bool Abort = false;
-  // Group positions set on the current path; a failed alternative or repeat count restores them. At most
-  // 18 entries per level of recursion (each loop iteration costs a level), so the log stays bounded.
+  // Group positions set on the current path; a failed alternative or repeat count restores them. A path
+  // passes each of the 18 group nodes at most once per level of recursion (every loop iteration costs a
+  // level), so a longer log means a damaged program.
   TUndo* Undo = nullptr;
   size_t UndoCnt = 0;
   size_t UndoCap = 0;
@@ -353,6 +355,7 @@ struct TExec {
   ~TExec() { std::free(Undo); }
 
   bool SetPos(const char** slot) {
+    if (UndoCnt >= kMaxUndo) return Stop("memory corruption");
     if (UndoCnt == UndoCap) {
       size_t cap = UndoCap ? UndoCap * 2 : 64;
       TUndo* u = static_cast<TUndo*>(std::realloc(Undo, cap * sizeof(TUndo)));
@@ -380,7 +383,7 @@ struct TExec {
     Abort = true;
     return false;
   }
-  // A node that lies wholly inside the program, with its operand string terminated there.
+  // A node header that lies inside the program; an operand string that ends inside it.
   bool NodeOk(const char* p) const { return p && p >= ProgBeg && ProgEnd - p >= 3; }
   bool OperandOk(const char* p) const {
     const char* o = Operand(p);
