@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "GUI/MsgBoxAC.h"
@@ -11,7 +12,8 @@ namespace {
 constexpr DWORD kThrdEndBoundMs = 1500;
 constexpr DWORD kReapBoundMs = 30000;
 constexpr DWORD kChildExitMs = 60000;
-const char kHungChildTest[] = "MsgBoxACChild.DISABLED_ExitsWhileTheCountdownIsBlocked";
+const char kHungChildFlag[] = "--yd-gui-hung-child";
+const char kHungChildRan[] = "YD_GuiTest_HungChildRan";  // set by the child when its box call has returned
 
 TEST(MsgBoxAutoCloser, DefaultButtonTable) {
   struct Case { UINT style; uint32_t id; } cases[] = {
@@ -101,6 +103,7 @@ TEST_F(MsgBoxACTest, ZeroTimeOutPressesAtOnceWithoutTouchingTheCaption) {
 
 // The user answers before the time is up; the countdown thread notices the box has gone.
 struct LongCase { uint32_t sec; const char* first; UINT style; int press; };
+void PrintTo(const LongCase& c, std::ostream* os) { *os << c.sec << " s"; }
 
 class MsgBoxACLongTest : public MsgBoxACTest, public testing::WithParamInterface<LongCase> {};
 
@@ -184,10 +187,12 @@ TEST_F(MsgBoxACTest, WindowThatDoesNotAnswer) {
 TEST_F(MsgBoxACTest, ProcessExitsWhileTheCountdownIsBlocked) {
   char exe[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
-  std::string cmd = std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=" + kHungChildTest;
+  std::string cmd = std::string("\"") + exe + "\" --gtest_filter=MsgBoxACChild.* " + kHungChildFlag;
   STARTUPINFOA si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
+  HANDLE ran = CreateEventA(nullptr, TRUE, FALSE, kHungChildRan);
+  ASSERT_TRUE(ran);
   ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   DWORD w = WaitForSingleObject(pi.hProcess, kChildExitMs);
   DWORD code = 12345;
@@ -197,20 +202,34 @@ TEST_F(MsgBoxACTest, ProcessExitsWhileTheCountdownIsBlocked) {
   CloseHandle(pi.hProcess);
   EXPECT_EQ(w, WAIT_OBJECT_0);
   EXPECT_EQ(code, 0u);  // its test passed and main returned
+  EXPECT_EQ(WaitForSingleObject(ran, 0), WAIT_OBJECT_0);  // and it did run
+  CloseHandle(ran);
 }
 
-// Run only by the test above, in a process of its own (the desktop is held by the parent test).
-TEST(MsgBoxACChild, DISABLED_ExitsWhileTheCountdownIsBlocked) {
-  SKIP_WITHOUT_DISPLAY();
-  new WndHost([] { GuiMkWnd("ydTst Hung forever", nullptr, WS_EX_TOPMOST); }, true);  // never answers, never ends
-  BoxWatch::Plan plan;
-  plan.PressId = IDOK;
-  plan.PressAfterMs = 500;
-  BoxWatch watch(GetCurrentThreadId(), plan);
-  int res = MsgBoxAC(nullptr, "Held up for good.", "ydTst Held up for good", MB_OK, 1);
-  watch.Join();
-  EXPECT_EQ(res, IDOK);
-  EXPECT_EQ(MsgBoxACLeft(), 1u);
-}
+// The child's test, registered only in a process started by the test above (the parent holds the desktop).
+class HungChild : public testing::Test {
+  void TestBody() override {
+    new WndHost([] { GuiMkWnd("ydTst Hung forever", nullptr, WS_EX_TOPMOST); }, true);  // never answers or ends
+    BoxWatch::Plan plan;
+    plan.PressId = IDOK;
+    plan.PressAfterMs = 500;
+    BoxWatch watch(GetCurrentThreadId(), plan);
+    int res = MsgBoxAC(nullptr, "Held up for good.", "ydTst Held up for good", MB_OK, 1);
+    watch.Join();
+    EXPECT_EQ(res, IDOK);
+    EXPECT_EQ(MsgBoxACLeft(), 1u);
+    HANDLE ran = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHungChildRan);
+    if (ran) {
+      SetEvent(ran);
+      CloseHandle(ran);
+    }
+  }
+};
+
+const bool kHungChildRegistered =
+    strstr(GetCommandLineA(), kHungChildFlag) &&
+    (testing::RegisterTest("MsgBoxACChild", "ExitsWhileTheCountdownIsBlocked", nullptr, nullptr, __FILE__, __LINE__,
+                           []() -> testing::Test* { return new HungChild; }),
+     true);
 
 }  // namespace

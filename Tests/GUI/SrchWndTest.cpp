@@ -145,20 +145,6 @@ TEST_F(SrchWndTest, ComparisonCanBeReplaced) {
   EXPECT_THROW(SrchWnd(found, q, notACmp), EInvalidArgument);
 }
 
-TEST(StrCmpCmd, ComparesExactly) {
-  TStr a("Abc"), b("Abc"), c("abc");
-  TStrCmpCmd cmd;
-  cmd.SetTxts(&a, &b);
-  EXPECT_FALSE(cmd.Exec().IsErr());
-  EXPECT_TRUE(cmd.IsEq());
-  cmd.SetTxts(&a, &c);
-  cmd.Exec();
-  EXPECT_FALSE(cmd.IsEq());
-  cmd.SetTxts(nullptr, &c);
-  EXPECT_TRUE(cmd.Exec().IsErr());
-  EXPECT_FALSE(cmd.IsEq());
-}
-
 }  // namespace
 
 namespace {
