@@ -292,7 +292,9 @@ uint32_t TLog::Close() {
 uint32_t TLog::Flush() {
   TCsLock cs(m_FlshCs);
   try {
-    TakeLines();
+    TLogTake take;
+    TakeLines(take);
+    RenderPend(take);
     return WritePend(m_CurFileNm);
   } catch (...) {
     return ERR_EXCEPTION;
@@ -305,10 +307,12 @@ uint32_t TLog::FlushUnlocked(uint32_t waitMs) {
   bool held = true;
   TCsLock cs(m_FlshCs);
   try {
-    TakeLines();
+    TLogTake take;
+    TakeLines(take);
     TStr nm(m_CurFileNm);
     Unlock();
     held = false;
+    RenderPend(take);
     return WritePend(nm);
   } catch (...) {
     if (held) Unlock();
@@ -316,15 +320,25 @@ uint32_t TLog::FlushUnlocked(uint32_t waitMs) {
   }
 }
 
-void TLog::TakeLines() {
+void TLog::TakeLines(TLogTake& take) {
   if (m_Prms.TpCnt() == 0) {
     m_Queue->Clr();
     return;
   }
+  take.TmFrmt = m_Prms.TmFrmt();
+  take.PidOn = m_Prms.PidOn();
+  take.TidOn = m_Prms.TidOn();
+  take.TpOn = m_Prms.TpOn();
   while (m_Queue->First()) {
     std::unique_ptr<TLogLine> l(m_Queue->Take(m_Queue->First()));
-    if (m_Prms.Match(l->Tp.Str(), l->Txt.Str()))
-      m_Pend->Add(new TStr(l->Render(m_Prms.TmFrmt(), m_Prms.PidOn(), m_Prms.TidOn(), m_Prms.TpOn())));
+    if (m_Prms.Match(l->Tp.Str(), l->Txt.Str())) take.Lines.Add(l.release());
+  }
+}
+
+void TLog::RenderPend(TLogTake& take) {
+  while (take.Lines.First()) {
+    std::unique_ptr<TLogLine> l(take.Lines.Take(take.Lines.First()));
+    m_Pend->Add(new TStr(l->Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn)));
   }
 }
 

@@ -10,6 +10,7 @@
 class TLogTps;    // the filter list (Log/LogLine.h)
 class TLogQueue;  // the line queue (Log/LogLine.h)
 class TLogPend;   // rendered lines whose write-out failed (Log/LogLine.h)
+struct TLogTake;  // lines taken off the queue by a write-out (Log/LogLine.h)
 
 // Start modes of a log file.
 enum : uint32_t { LOG_APPEND = 0, LOG_OVRWRT = 1, LOG_NEW = 2 };
@@ -114,7 +115,10 @@ class TLog : public TLogA {
   uint32_t LastFlsh() const { return m_LastFlsh; }
 
  private:
-  void TakeLines();                           // queue -> rendered pending lines; caller holds both locks
+  // Moves the lines that pass the filter out of the queue with the layout in force (caller holds the
+  // mutex and the write-out lock), then renders them behind the pending lines (write-out lock only).
+  void TakeLines(TLogTake& take);
+  void RenderPend(TLogTake& take);
   uint32_t WritePend(const TStr& fileNm);      // caller holds the write-out lock
 
   TLogQueue* m_Queue;

@@ -28,6 +28,15 @@ class TLogQueue : public TQueue<TLogLine> {};
 // Rendered lines taken off the queue whose write-out failed: they go first at the next write-out.
 class TLogPend : public TQueue<TStr> {};
 
+// Lines a write-out took off the queue, with the layout in force when it took them.
+struct TLogTake {
+  TLogQueue Lines;
+  TStr TmFrmt;
+  bool PidOn = true;
+  bool TidOn = true;
+  bool TpOn = true;
+};
+
 struct TReProg;
 
 // One filter entry: a pattern searched in the type code and one searched in the text (empty: any text).
