@@ -2,11 +2,7 @@
 
 #include <windows.h>
 
-#if __has_include("GUI/MsgBoxAC.h")
 #include "GUI/MsgBoxAC.h"
-#else
-int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint32_t seconds);
-#endif
 #include "Log/Log.h"
 #include "sprv/CmdLn.h"
 #include "sprv/ProcessMngr.h"
@@ -112,16 +108,20 @@ void ShowUsage(const TStr& reason) {
 uint32_t RunEntry(const char* cmdLn, TShowUsageFn show, TRes* outcome) {
   TRes res;
   bool expected = true;
+  // The usage help answers parameter errors only: a launch that fails with the system's code 87
+  // (a command line the system refuses) must not hold an unattended supervisor in the box for hours.
+  bool prmStep = true;
   try {
     res = ChkRes(SRC_MAIN, LN_CHK_PRMS, ChkPrms(cmdLn));
     TProcessMngr pm;
     TCmdLnToPmPrsr prsr(&pm);
     res = ChkRes(SRC_MAIN, LN_PARSE, prsr.Prs(cmdLn));
+    prmStep = false;
     res = ChkRes(SRC_MAIN, LN_RUN, pm.Run());
     expected = pm.IsExpectedExitCode();
   } catch (const EFailure& e) {
     res = e.Res();
-    if (res.Code() == RES_BAD_PRM && show) show(res.Cmnt());
+    if (res.Code() == RES_BAD_PRM && prmStep && show) show(res.Cmnt());
   } catch (const EException& e) {
     res.Set(RES_EXCEPTION, e.Msg(), SVRT_ERR);
   } catch (...) {
