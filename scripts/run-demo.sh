@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs ydsprv.exe under Wine on the bundled demo child: a program that outgrows a 24 MiB memory limit on
+# Runs ydsprv.exe under Wine on the bundled demo child: a program that outgrows a 32 MiB memory limit on
 # its first two runs (the supervisor stops and relaunches it) and ends with exit code 0 on the third.
 # Installs what is missing and builds when needed (build folder build/ or $BUILD); prints the event log
 # and the supervisor's exit status at the end.
@@ -23,7 +23,7 @@ log="$work/events.log"
 counter="$work/runs.txt"
 win() { winepath -w "$1" 2>/dev/null; }
 
-cmd=("$(win "$BUILD/ydsprv.exe")" -m:24M -time:1 -p:2s -s:1s -a:5 -l:"$(win "$log")"
+cmd=("$(win "$BUILD/ydsprv.exe")" -m:32M -time:1 -p:2s -s:1s -a:5 -l:"$(win "$log")"
      "$(win "$BUILD/demo/demo_grow.exe")" "$(win "$counter")")
 echo "demo: ydsprv.exe ${cmd[*]:1}"
 set +e
