@@ -129,13 +129,16 @@ void TLogIni::Parse(const char* data, uint32_t len) {
 // ---- loaders ----
 
 uint32_t TLogPrmsLdr::Load() {
-  TLogPrms& p = m_Log.Prms();
-  p.SetDflts();
   TCharBuf data;
   uint32_t len = 0;
   uint32_t r = LogReadFile(m_Log.PrmsFileNm().Str(), data, len);
-  if (r || len == 0) return r;
-  const char* d = data.Chars();
+  return LoadData(r, r ? "" : data.Chars(), len);
+}
+
+uint32_t TLogPrmsLdr::LoadData(uint32_t readRes, const char* d, uint32_t len) {
+  TLogPrms& p = m_Log.Prms();
+  p.SetDflts();
+  if (readRes || len == 0) return readRes;
   uint32_t pos = 0;
   while (pos < len) {
     uint32_t start = pos;
@@ -154,12 +157,12 @@ uint32_t TLogPrmsLdr::Load() {
   return 0;
 }
 
-uint32_t TLogPrmsLdr2::Load() {
+uint32_t TLogPrmsLdr2::LoadData(uint32_t readRes, const char* data, uint32_t len) {
   TLogPrms& p = m_Log.Prms();
   p.SetDflts();
+  if (readRes) return readRes;
   TLogIni ini;
-  uint32_t r = ini.Read(m_Log.PrmsFileNm().Str());
-  if (r) return r;
+  ini.Parse(data, len);
   if (const TLogIniSection* s = ini.Sctn("Prms")) {
     if (const TLogIniVal* v = s->Val("TmFrmt")) p.SetTmFrmt(v->Val.Str());
     if (const TLogIniVal* v = s->Val("PID")) p.SetPidOn(EqNoCase(v->Val, "On"));
@@ -184,15 +187,18 @@ uint32_t TLogPrmsLdr2::Load() {
 // ---- TWliLog::LoadPrms ----
 
 uint32_t TWliLog::LoadPrms() {
+  TCharBuf data;
+  uint32_t len = 0;
+  uint32_t rd = LogReadFile(m_PrmsFileNm.Str(), data, len);
+  const char* d = rd ? "" : data.Chars();
   TLogLock lk(*this, LOG_WAIT_LOAD);
   if (lk.Res()) return lk.Res();
   m_PrmsTm.SetUnset();
-  uint32_t r;
   TLogPrmsLdr2 ini(*this);
-  r = ini.Load();
+  uint32_t r = ini.LoadData(rd, d, len);
   if (r) {
     TLogPrmsLdr lines(*this);
-    r = lines.Load();
+    r = lines.LoadData(rd, d, len);
   }
   m_LoadTick = GetTickCount();
   ++m_LoadCnt;

@@ -61,7 +61,11 @@ class TLogPrmsLdr {
  public:
   explicit TLogPrmsLdr(TWliLog& log) : m_Log(log) {}
   virtual ~TLogPrmsLdr() {}
+  // Reads the log's parameter file and loads it; 0 or the system's error code.
   virtual uint32_t Load();
+  // Loads file contents read before (readRes: the read's result); the caller holds the log's mutex,
+  // so the disk is never read under it.
+  virtual uint32_t LoadData(uint32_t readRes, const char* data, uint32_t len);
 
  protected:
   TWliLog& m_Log;
@@ -71,5 +75,5 @@ class TLogPrmsLdr {
 class TLogPrmsLdr2 : public TLogPrmsLdr {
  public:
   explicit TLogPrmsLdr2(TWliLog& log) : TLogPrmsLdr(log) {}
-  uint32_t Load() override;
+  uint32_t LoadData(uint32_t readRes, const char* data, uint32_t len) override;
 };
