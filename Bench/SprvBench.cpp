@@ -96,6 +96,7 @@ double CpuSec() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // each figure shows as soon as it is measured
   int watchSec = argc > 1 ? std::atoi(argv[1]) : 60;
   int n = argc > 2 ? std::atoi(argv[2]) : 200;
   char self[MAX_PATH];

@@ -49,6 +49,8 @@ std::vector<TChkRow> Rows() {
   };
 }
 
+void PrintTo(const TChkRow& r, std::ostream* os) { *os << r.Name; }
+
 class ChecksTable : public testing::TestWithParam<TChkRow> {};
 
 }  // namespace

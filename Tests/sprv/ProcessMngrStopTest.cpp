@@ -29,6 +29,8 @@ struct TStopRow {
   DWORD MinMs, MaxMs;
 };
 
+void PrintTo(const TStopRow& r, std::ostream* os) { *os << r.Mode; }
+
 class GentleStop : public testing::TestWithParam<TStopRow> {};
 
 }  // namespace

@@ -113,6 +113,8 @@ struct TRcRow {
   size_t Launches;
 };
 
+void PrintTo(const TRcRow& r, std::ostream* os) { *os << r.Name; }
+
 class RetCodes : public testing::TestWithParam<TRcRow> {};
 
 TEST_P(RetCodes, RelaunchUntilExpected) {
