@@ -112,8 +112,13 @@ uint32_t TAsyncLog::StartWriter() {
     m_Thrd = nullptr;
   }
   DWORD id = 0;
+  m_WriterUp = true;
   HANDLE h = CreateThread(nullptr, 0, WriterProc, this, 0, &id);
-  if (!h) return GetLastError();
+  if (!h) {
+    DWORD e = GetLastError();
+    m_WriterUp = false;
+    return e;
+  }
   m_Thrd = h;
   m_ThrdId = id;
   m_LinePosted = false;
@@ -155,7 +160,7 @@ uint32_t TAsyncLog::Close() {
 
 void TAsyncLog::FlushIfDue() {
   uint32_t id = m_ThrdId;
-  if (id == 0 || id == 0xFFFFFFFF) return;
+  if (id == 0 || id == 0xFFFFFFFF || !m_WriterUp) return;
   // The writer acts on a posted line only when a write-out is due; one such message in its queue is enough.
   if (m_LinePosted || !IsDue()) return;
   if (PostThreadMessageA(id, WM_LOGCMD, LOGCMD_LINE, LPARAM(this))) {
@@ -165,11 +170,15 @@ void TAsyncLog::FlushIfDue() {
 }
 
 DWORD WINAPI TAsyncLog::WriterProc(void* log) {
+  TAsyncLog* l = static_cast<TAsyncLog*>(log);
+  DWORD r;
   try {
-    return static_cast<TAsyncLog*>(log)->Writer();
+    r = l->Writer();
   } catch (...) {
-    return ERR_EXCEPTION;
+    r = ERR_EXCEPTION;
   }
+  l->m_WriterUp = false;
+  return r;
 }
 
 uint32_t TAsyncLog::Writer() {

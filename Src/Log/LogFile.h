@@ -70,6 +70,9 @@ class TAsyncLog : public TWliLog {
   std::atomic<uint32_t> m_ThrdId{0xFFFFFFFF};
   HANDLE m_Thrd = nullptr;
   std::atomic<bool> m_LinePosted{false};  // a LOGCMD_LINE waits in the writer's queue
+  // The writer runs its message loop. The stored id outlives the thread, and the system may give it to
+  // another thread once the handle is closed: nothing is posted to it then.
+  std::atomic<bool> m_WriterUp{false};
 };
 
 // The trace log of one process.

@@ -84,8 +84,9 @@ TEST(LogAsync, QueuedBeforeOpenWrittenAfterCloseNever) {
     EXPECT_TRUE(ThreadEnded(id));
     EXPECT_FALSE(l.ThrdRuns());
     EXPECT_EQ(l.Prms().TpCnt(), 0u);  // the writer left the defaults behind
-    l.Write("ABC", "after close");
+    for (int i = 0; i < 150; ++i) l.Write("ABC", "after close");  // due, but no writer to tell
     Sleep(300);
+    EXPECT_FALSE(l.IsOpn());
     EXPECT_EQ(l.Close(), 1u);
   }
   EXPECT_EQ(ReadAll(f), "ABC before open\r\nABC while open\r\n");

@@ -70,16 +70,6 @@ TEST(LogRender, EmptyTextAndCodesKeepTheirBlanks) {
   EXPECT_STREQ(e.Render(TStr(""), false, false, true).Str(), "x\r\n");
 }
 
-TEST(LogRender, CapturesCallerAndTime) {
-  SYSTEMTIME before;
-  GetLocalTime(&before);
-  TLogLine l("ABC", "t");
-  EXPECT_EQ(l.Pid, GetCurrentProcessId());
-  EXPECT_EQ(l.Tid, GetCurrentThreadId());
-  EXPECT_TRUE(l.Tm.IsSet());
-  EXPECT_GE(l.Tm.Yr(), before.wYear);
-}
-
 TEST(LogPrms, Defaults) {
   TLogPrms p;
   p.SetFileNm("x.log");
@@ -138,14 +128,6 @@ TEST(LogPrms, Match) {
   }
   TLogPrms none;
   EXPECT_FALSE(none.Match("STT", "x"));
-}
-
-TEST(LogCase, DeletesItsLog) {
-  TCase c(new TLog);
-  ASSERT_NE(c.Get(), nullptr);
-  EXPECT_EQ(c->Close(), 1u);
-  TCase empty;
-  EXPECT_EQ(empty.Get(), nullptr);
 }
 
 TEST(LogCore, MutexNameAndWaitCodes) {
