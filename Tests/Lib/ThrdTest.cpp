@@ -101,6 +101,7 @@ bool HandleKnown(HANDLE h) {
 }
 
 // Handle numbers are reused at once, so whether an object is still held is seen through its name.
+// Object names carry the process id: another run of these tests may be going on at the same time.
 std::string EvName(const char* tag) { return std::string("YD_ThrdTest_") + tag + std::to_string(GetCurrentProcessId()); }
 HANDLE NamedEvent(const std::string& name) { return CreateEventA(nullptr, TRUE, FALSE, name.c_str()); }
 bool NameAlive(const std::string& name) {
@@ -276,7 +277,8 @@ TEST(Handle, SyncObjWait) {
 }
 
 TEST(Mutex, CreateOpenLockReleaseAbandon) {
-  const char* name = "YD_ThrdTest_Mutex";
+  std::string nm = EvName("Mutex");
+  const char* name = nm.c_str();
   TMutex a;
   ASSERT_EQ(a.Crt(false, name), 0u);
   EXPECT_STREQ(a.Name().Str(), name);
@@ -302,13 +304,14 @@ TEST(Mutex, CreateOpenLockReleaseAbandon) {
   EXPECT_EQ(a.Release(), 0u);
 
   TMutex missing;
-  missing.SetName("YD_ThrdTest_NoSuchMutex");
+  missing.SetName(EvName("NoSuchMutex").c_str());
   EXPECT_EQ(missing.Open(SYNCHRONIZE, false), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(missing.IsNone());
 }
 
 TEST(Mutex, DestructionReleasesTheMutex) {
-  const char* name = "YD_ThrdTest_Owned";
+  std::string nm = EvName("Owned");
+  const char* name = nm.c_str();
   {
     TMutex held;
     ASSERT_EQ(held.Crt(true, name), 0u);

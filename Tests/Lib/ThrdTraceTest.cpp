@@ -155,7 +155,9 @@ TEST_F(ThrdTrace, HandleLines) {
   if (staleKnown) stale.Detach();
   EXPECT_EQ(Count("SOA", F("Closing handle: handle=%#010x,this=%#010x-skipped(value).", 0u, Lo(&inv))), 1) << Dump();
   EXPECT_EQ(Count("SOC", F("Closing handle: handle=%#010x,this=%#010x,result=0.", Lo(e), Lo(&real))), 1) << Dump();
-  if (!staleKnown) EXPECT_EQ(Count("SOA", staleLine), 1) << Dump();
+  if (!staleKnown) {
+    EXPECT_EQ(Count("SOA", staleLine), 1) << Dump();
+  }
 }
 
 TEST_F(ThrdTrace, WaitLinesOnlyWithATimeOut) {
@@ -170,16 +172,19 @@ TEST_F(ThrdTrace, WaitLinesOnlyWithATimeOut) {
 
 TEST_F(ThrdTrace, MutexLines) {
   TMutex a, b, c;
-  ASSERT_EQ(a.Crt(false, "YD_ThrdTrace_M"), 0u);
-  b.SetName("YD_ThrdTrace_M");
+  // Names of this process only: another run of these tests may be going on at the same time.
+  std::string m = F("YD_ThrdTrace_M%u", static_cast<unsigned>(GetCurrentProcessId()));
+  std::string none = F("YD_ThrdTrace_None%u", static_cast<unsigned>(GetCurrentProcessId()));
+  ASSERT_EQ(a.Crt(false, m.c_str()), 0u);
+  b.SetName(m.c_str());
   ASSERT_EQ(b.Open(SYNCHRONIZE, false), 0u);
-  c.SetName("YD_ThrdTrace_None");
+  c.SetName(none.c_str());
   EXPECT_EQ(c.Open(SYNCHRONIZE, false), 2u);
-  EXPECT_EQ(Count("SMT", F("Creating mutex \"YD_ThrdTrace_M\": handle=%#010x,rc=0,this=%#010x.", Lo(a.Get()), Lo(&a))),
+  EXPECT_EQ(Count("SMT", F("Creating mutex \"%s\": handle=%#010x,rc=0,this=%#010x.", m.c_str(), Lo(a.Get()), Lo(&a))),
             1) << Dump();
-  EXPECT_EQ(Count("SMO", F("Opening mutex \"YD_ThrdTrace_M\": handle=%#010x,rc=0,this=%#010x.", Lo(b.Get()), Lo(&b))),
+  EXPECT_EQ(Count("SMO", F("Opening mutex \"%s\": handle=%#010x,rc=0,this=%#010x.", m.c_str(), Lo(b.Get()), Lo(&b))),
             1) << Dump();
-  EXPECT_EQ(Count("SMO", F("Opening mutex \"YD_ThrdTrace_None\": handle=%#010x,rc=2,this=%#010x.", 0u, Lo(&c))), 1)
+  EXPECT_EQ(Count("SMO", F("Opening mutex \"%s\": handle=%#010x,rc=2,this=%#010x.", none.c_str(), 0u, Lo(&c))), 1)
       << Dump();
 }
 
