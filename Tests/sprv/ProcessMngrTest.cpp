@@ -51,13 +51,6 @@ TEST(ProcessMngr, SettersAndRetCodesKeepOrderAndRepeats) {
   EXPECT_EQ((std::vector<uint32_t>{7, 0, 7}), got);
 }
 
-TEST(ProcessMngr, CounterStopsAtItsBound) {
-  TCounter c;
-  EXPECT_EQ(0u, c.Val());
-  EXPECT_EQ(1u, c.Inc());
-  EXPECT_EQ(2u, c.Inc());
-}
-
 TEST(ProcessMngr, ExpectedCodeOnFirstLaunch) {
   std::string log = TmpFile("first");
   TProcessMngr m;
