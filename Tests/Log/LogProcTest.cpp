@@ -20,7 +20,7 @@ constexpr DWORD kChildWaitMs = 180000;  // thousands of lines with a write-out e
 
 std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a' + seq % 26)); }
 
-// Second-process side: "--log-child=<tag>,<lines>,<flshLns>,<file>" (quoted).
+// Writer-process side: "--log-child=<tag>,<lines>,<flshLns>,<file>" (quoted).
 struct TChildArgs {
   int Tag = 0, Lines = 0, FlshLns = 0;
   std::string File;
@@ -52,23 +52,30 @@ HANDLE StartChild(int tag, int lines, int flshLns, const std::string& file) {
 
 }  // namespace
 
-// Runs only as the second process started by the test below.
+// Runs only as a writer process started by the test below.
 TEST(LogChild, Writer) {
   TChildArgs a;
-  if (!a.Parse(GetCommandLineA())) GTEST_SKIP() << "the writer half of LogProc.TwoProcessesAppend";
+  if (!a.Parse(GetCommandLineA())) GTEST_SKIP() << "the writer half of LogProc.ProcessesAppend";
   // A different number of blocks of the log's own size first, so that the writers' logs (and so their
   // mutex names) differ: the heap of a fresh process is laid out the same way each time.
   std::vector<void*> pad;
   for (int i = 0; i < a.Tag * 3; ++i) pad.push_back(YdAlloc(sizeof(TLog)));
   {
-    std::unique_ptr<TLog> owner(new TLog);
+    // A negative count of lines per write-out makes this writer a trace log with its writer thread and
+    // its parameter file (<file>.wli, written by the test).
+    std::unique_ptr<TLog> owner;
+    if (a.FlshLns < 0) {
+      owner.reset(new TAsyncLog((a.File + ".wli").c_str(), a.File.c_str()));
+    } else {
+      owner.reset(new TLog);
+      owner->Prms().SetFileNm(a.File.c_str());
+      owner->Prms().SetTmFrmt("");
+      owner->Prms().SetPidOn(false);
+      owner->Prms().SetTidOn(false);
+      owner->Prms().SetFlshLns(uint32_t(a.FlshLns));
+      owner->Prms().AddTp("...", "");
+    }
     TLog& l = *owner;
-    l.Prms().SetFileNm(a.File.c_str());
-    l.Prms().SetTmFrmt("");
-    l.Prms().SetPidOn(false);
-    l.Prms().SetTidOn(false);
-    l.Prms().SetFlshLns(uint32_t(a.FlshLns));
-    l.Prms().AddTp("...", "");
     ASSERT_EQ(l.Open(), 0u);
     ASSERT_EQ(l.Write("MTX", "%d %s", a.Tag, l.MutexNm().Str()), 0u);
     for (int i = 0; i < a.Lines; ++i) ASSERT_EQ(l.Write("WRT", "%d %d %s", a.Tag, i, Filler(i).c_str()), 0u);
@@ -78,30 +85,32 @@ TEST(LogChild, Writer) {
   for (void* p : pad) YdFree(p);
 }
 
-TEST(LogProc, TwoProcessesAppend) {
+TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
   std::string f = d("shared.log");
-  const int kLines = 3000;
-  // One writer opens the file for every line, the other writes batches of a few lines.
-  HANDLE p1 = StartChild(1, kLines, 0, f);
-  HANDLE p2 = StartChild(2, kLines, 3, f);
-  ASSERT_NE(p1, nullptr);
-  ASSERT_NE(p2, nullptr);
-  EXPECT_EQ(WaitForSingleObject(p1, kChildWaitMs), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(p2, kChildWaitMs), WAIT_OBJECT_0);
-  DWORD c1 = 99, c2 = 99;
-  GetExitCodeProcess(p1, &c1);
-  GetExitCodeProcess(p2, &c2);
-  CloseHandle(p1);
-  CloseHandle(p2);
-  ASSERT_EQ(c1, 0u);
-  ASSERT_EQ(c2, 0u);
+  const int kLines = 3000, kWriters = 3;
+  WriteAll(f + ".wli", "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\nFlshLns=2\r\nFlshSec=0\r\n[Evts]\r\n...=\r\n");
+  // One event log opens the file for every line, another writes batches of a few lines, and a trace
+  // log writes from its writer thread.
+  const int kFlshLns[kWriters] = {0, 3, -1};
+  HANDLE p[kWriters];
+  for (int i = 0; i < kWriters; ++i) {
+    p[i] = StartChild(i + 1, kLines, kFlshLns[i], f);
+    ASSERT_NE(p[i], nullptr);
+  }
+  for (int i = 0; i < kWriters; ++i) {
+    EXPECT_EQ(WaitForSingleObject(p[i], kChildWaitMs), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(p[i], &code);
+    CloseHandle(p[i]);
+    EXPECT_EQ(code, 0u) << "writer " << i + 1;
+  }
 
   std::string all = ReadAll(f);
   ASSERT_GE(all.size(), 2u);
   EXPECT_EQ(all.substr(all.size() - 2), "\r\n");
   std::vector<std::string> lines = Lines(all);
-  ASSERT_EQ(lines.size(), size_t(2 * kLines + 2));
+  ASSERT_EQ(lines.size(), size_t(kWriters * (kLines + 1)));
   std::map<int, int> next;
   std::map<int, std::string> mutexNm;
   std::regex wrt("^WRT (\\d) (\\d+) ([a-z]+)$"), mtx("^MTX (\\d) (YD_Log_\\d+)$");
@@ -117,8 +126,10 @@ TEST(LogProc, TwoProcessesAppend) {
     ++next[tag];
     ASSERT_EQ(m[3].str(), Filler(seq)) << s;
   }
-  EXPECT_EQ(next[1], kLines);
-  EXPECT_EQ(next[2], kLines);
-  ASSERT_EQ(mutexNm.size(), 2u);
-  EXPECT_NE(mutexNm[1], mutexNm[2]);  // otherwise the writers were serialised by one mutex
+  for (int i = 1; i <= kWriters; ++i) EXPECT_EQ(next[i], kLines) << "writer " << i;
+  ASSERT_EQ(mutexNm.size(), size_t(kWriters));
+  // Otherwise the writers were serialised by a shared mutex.
+  EXPECT_NE(mutexNm[1], mutexNm[2]);
+  EXPECT_NE(mutexNm[1], mutexNm[3]);
+  EXPECT_NE(mutexNm[2], mutexNm[3]);
 }
