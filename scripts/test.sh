@@ -7,6 +7,10 @@ BUILD="${BUILD:-$ROOT/build}"
 "$ROOT/scripts/setup.sh"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$BUILD" -j2 ${YD_TARGET:+--target $YD_TARGET}
+# The usage box on a real display, with its Russian text (docs/usage-box.png is such a picture).
+if [ -z "${YD_TARGET:-}" ]; then
+  "$ROOT/scripts/screenshot.sh" "$BUILD/usage-box.png"
+fi
 YD_DISPLAY=1 . "$ROOT/scripts/wine-env.sh"
 cd "$BUILD"
 ctest -j2 --output-on-failure --timeout 300 "$@"
