@@ -4,7 +4,8 @@
 : "${BUILD:?}"
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+# Wine takes code page 1251 from these even where glibc has no ru_RU locale (bash would warn).
+{ export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8; } 2>/dev/null
 
 YD_XVFB_PID=""
 YD_WINESERVER_PID=""
