@@ -192,8 +192,10 @@ uint32_t TLogPrms::TpCnt() const { return m_Tps->Cnt(); }
 
 TLog::TLog() : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_LastFlsh(GetTickCount()) {
   InitializeCriticalSection(&m_FlshCs);
+  // The address alone is not unique across processes: fresh processes may lay out their heaps alike,
+  // and two logs sharing one mutex would make each other's writers time out. The process id parts them.
   char nm[48];
-  snprintf(nm, sizeof(nm), "YD_Log_%llu", (unsigned long long)(uintptr_t)this);
+  snprintf(nm, sizeof(nm), "YD_Log_%llu_%lu", (unsigned long long)(uintptr_t)this, GetCurrentProcessId());
   m_MutexNm.Set(nm);
   m_Mutex = CreateMutexA(nullptr, FALSE, nm);
   if (!m_Mutex) m_MutexErr = GetLastError();

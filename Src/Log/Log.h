@@ -104,7 +104,7 @@ class TLog : public TLogA {
   void SetCurFileNm(const char* nm) { m_CurFileNm.Set(nm ? nm : ""); }
   uint32_t QueueCnt() const;  // lines waiting for a write-out
   uint32_t PendCnt() const;   // lines taken by a write-out that failed, waiting for the next one
-  const TStr& MutexNm() const { return m_MutexNm; }
+  const TStr& MutexNm() const { return m_MutexNm; }  // "YD_Log_<address>_<process id>", decimal
 
   // The log's mutex: 0 when obtained (also when abandoned), 1460 on time-out, else the system's code.
   uint32_t Lock(uint32_t ms);
