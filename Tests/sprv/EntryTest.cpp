@@ -1,151 +1,181 @@
-// The entry's own steps, run in this process: parameter check, usage text, outcome and exit status.
-#include <windows.h>
-
+// The entry: parameter check and usage text in this process, then ydsprv.exe run as a process of its own
+// with its 32-bit exit status read here, on the Windows side.
 #include <gtest/gtest.h>
-
-#include <string>
-
-#include "Log/Log.h"
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 
+using namespace sprvtest;
+
 namespace {
 
-std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
-
+const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine
+const DWORD BOX_TMOUT_MS = 30000;  // until the usage box shows up
 // "Параметры не заданы"
 const std::string NO_PRMS = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb";
-// "Ошибка в параметре "
-const std::string ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";
+const std::string SPRV = std::string("\"") + YD_BIN_DIR "\\ydsprv.exe\"";
 
-int g_Shown = 0;
-std::string g_Reason;
-void Capture(const TStr& reason) {
-  ++g_Shown;
-  g_Reason = S(reason);
-}
+std::vector<std::string> g_Shown;
+void Capture(const TStr& reason) { g_Shown.push_back(S(reason)); }
 
-uint32_t Fnv1a(const std::string& s) {
-  uint32_t h = 0x811c9dc5u;
-  for (unsigned char c : s) h = (h ^ c) * 0x01000193u;
-  return h;
+struct TChild {
+  PROCESS_INFORMATION pi = {};
+  ~TChild() {
+    if (!pi.hProcess) return;
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  bool Start(std::string cmdLn) {
+    STARTUPINFOA si = {sizeof si};
+    return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  // The exit status, or 0xFFFFFFFF while the process is still running after ms.
+  DWORD Wait(DWORD ms) {
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+};
+
+DWORD RunSprv(const std::string& args) {
+  TChild c;
+  return c.Start(SPRV + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
 
 }  // namespace
 
-TEST(ChkPrms, MissingOrHelpFirstToken) {
+// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box with that reason.
+TEST(Entry, MissingOrHelpFirstToken) {
   struct {
     const char* cmdLn;
     bool refused;
   } cases[] = {
-      {"ydsprv.exe", true},          {"ydsprv.exe   ", true},     {"\"C:\\a b\\ydsprv.exe\"", true},
-      {"ydsprv.exe -?", true},       {"ydsprv.exe /?", true},     {"ydsprv.exe /h", true},
-      {"ydsprv.exe /H x", true},     {"ydsprv.exe \"/H\"", true}, {"ydsprv.exe -h", false},
-      {"ydsprv.exe -H", false},      {"ydsprv.exe /help", false}, {"ydsprv.exe app.exe", false},
+      {"ydsprv.exe", true},    {"ydsprv.exe   ", true},  {"\"C:\\a b\\ydsprv.exe\"", true},
+      {"ydsprv.exe -?", true}, {"ydsprv.exe /h", true},  {"ydsprv.exe /H x", true},
+      {"ydsprv.exe \"/H\"", true}, {"ydsprv.exe -h", false}, {"ydsprv.exe /help", false},
       {"ydsprv.exe app.exe -?", false},
   };
   for (const auto& c : cases) {
     TRes r = ChkPrms(c.cmdLn);
-    if (c.refused) {
-      EXPECT_EQ(r.Code(), 87u) << c.cmdLn;
-      EXPECT_TRUE(r.IsErr()) << c.cmdLn;
-      EXPECT_EQ(S(r.Cmnt()), NO_PRMS) << c.cmdLn;
-    } else {
-      EXPECT_EQ(r.Code(), 0u) << c.cmdLn;
-      EXPECT_TRUE(S(r.Cmnt()).empty()) << c.cmdLn;
-    }
+    EXPECT_EQ(c.refused ? 87u : 0u, r.Code()) << c.cmdLn;
+    EXPECT_EQ(c.refused ? NO_PRMS : "", S(r.Cmnt())) << c.cmdLn;
   }
-}
-
-TEST(Usage, TextByteForByte) {
-  std::string h = UsageHelp();
-  EXPECT_EQ(h.size(), 1022u);
-  EXPECT_EQ(Fnv1a(h), 0xbe36920bu);  // the whole text as the help defines it, in code page 1251
-  EXPECT_EQ(h.substr(0, 9), "\xc7\xe0\xef\xf3\xf1\xea:\r\n");  // "Запуск:"
-  // The l[og] line alone ends in a bare line feed; the text has no final line break.
-  size_t lg = h.find("l[og] ");
-  ASSERT_NE(lg, std::string::npos);
-  size_t nl = h.find('\n', lg);
-  EXPECT_NE(h[nl - 1], '\r');
-  EXPECT_EQ(h[nl + 1], 'm');
-  size_t bare = 0;
-  for (size_t i = 0; i < h.size(); ++i)
-    if (h[i] == '\n' && (i == 0 || h[i - 1] != '\r')) ++bare;
-  EXPECT_EQ(bare, 1u);
-  EXPECT_NE(h.back(), '\n');
-  EXPECT_NE(h.find("ydsprv.exe \"C:\\Program Files\\Program\\program.exe\"\r\n"), std::string::npos);
-  EXPECT_NE(h.find("ydsprv.exe -m:10M -p:15s -s:1m -r:1h \"%ProgramFiles%\\Program\\program.exe\"\r\n"),
-            std::string::npos);
-
-  EXPECT_EQ(S(UsageTxt(TStr())), h);
-  EXPECT_EQ(S(UsageTxt(TStr("why"))), "why\r\n" + h);
-}
-
-TEST(RunEntry, ParameterErrorsShowUsageWithReason) {
-  struct {
-    const char* cmdLn;
-    std::string reason;
-  } cases[] = {
-      {"ydsprv.exe", NO_PRMS},
-      {"ydsprv.exe /?", NO_PRMS},
-      {"ydsprv.exe -x:1 app.exe", ERR_PRM + "\"-x:1\""},
-  };
-  for (const auto& c : cases) {
-    g_Shown = 0;
-    TRes out;
-    EXPECT_EQ(RunEntry(c.cmdLn, Capture, &out), 87u) << c.cmdLn;
-    EXPECT_EQ(g_Shown, 1) << c.cmdLn;
-    EXPECT_EQ(g_Reason, c.reason) << c.cmdLn;
-    EXPECT_EQ(S(out.Cmnt()), c.reason) << c.cmdLn;
-  }
-}
-
-TEST(RunEntry, LaunchFailureGivesItsCodeWithoutBox) {
-  g_Shown = 0;
+  g_Shown.clear();
   TRes out;
-  uint32_t st = RunEntry("ydsprv.exe C:\\no\\such\\cl_missing.exe", Capture, &out);
-  EXPECT_TRUE(st == 2u || st == 3u) << st;  // file or path not found
-  EXPECT_EQ(g_Shown, 0);
-  EXPECT_TRUE(out.IsErr());
+  EXPECT_EQ(87u, RunEntry("ydsprv.exe /?", Capture, &out));
+  EXPECT_EQ(87u, RunEntry("ydsprv.exe -x:1 app.exe", Capture, &out));
+  EXPECT_EQ((std::vector<std::string>{NO_PRMS, ERR_PRM + "\"-x:1\""}), g_Shown);
 }
 
-TEST(ChkPrms, TraceLineIsWrittenLiterally) {
-  std::string file = sprvtest::TmpFile("a_a");
-  TLog& l = Log();
-  l.Lock(LOG_WAIT_WRITE);
-  l.Prms().SetDflts();
-  l.Flush();
-  l.Prms().SetTmFrmt("");
-  l.Prms().SetPidOn(false);
-  l.Prms().SetTidOn(false);
-  l.Prms().AddTp("A_A", "");
-  l.SetCurFileNm(file.c_str());
-  l.Unlock();
-
+TEST(Entry, ChkPrmsTraceLineIsLiteral) {
+  TTraceCapture trace({"A_A"});
   ChkPrms("ydsprv.exe /? %s%n%d");
   ChkPrms("ydsprv.exe app.exe 100%");
-
-  l.Lock(LOG_WAIT_WRITE);
-  l.Flush();
-  l.Prms().SetDflts();
-  l.SetCurFileNm("");
-  l.Unlock();
-  std::string all = sprvtest::ReadFile(file);
-  DeleteFileA(file.c_str());
-  EXPECT_NE(all.find("ChkPrms(\"ydsprv.exe /? %s%n%d\") returned (cmnt=\"" + NO_PRMS + "\")"), std::string::npos)
-      << all;
-  EXPECT_NE(all.find("ChkPrms(\"ydsprv.exe app.exe 100%\") returned (cmnt=\"\")"), std::string::npos) << all;
+  std::vector<std::string> tr = trace.Lines();
+  ASSERT_EQ(2u, tr.size());
+  EXPECT_NE(std::string::npos, tr[0].find("ChkPrms(\"ydsprv.exe /? %s%n%d\") returned (cmnt=\"" + NO_PRMS + "\")"));
+  EXPECT_NE(std::string::npos, tr[1].find("ChkPrms(\"ydsprv.exe app.exe 100%\") returned (cmnt=\"\")"));
 }
 
-TEST(RunEntry, LaunchRefusedByTheSystemShowsNoUsage) {
-  // A child command line beyond the system's limit: the launch fails (87 under Wine, 206 on Windows),
-  // which is no parameter error.
+TEST(Entry, UsageText) {
+  std::string h = UsageHelp();
+  uint32_t fnv = 0x811c9dc5u;
+  for (unsigned char c : h) fnv = (fnv ^ c) * 0x01000193u;
+  EXPECT_EQ(1022u, h.size());
+  EXPECT_EQ(0xbe36920bu, fnv);  // the whole text in code page 1251; the l[og] line alone ends in a bare LF
+  EXPECT_EQ("\xc7\xe0\xef\xf3\xf1\xea:\r\n", h.substr(0, 9));  // "Запуск:"
+  EXPECT_EQ(h, S(UsageTxt(TStr())));
+  EXPECT_EQ("why\r\n" + h, S(UsageTxt(TStr("why"))));
+}
+
+TEST(Entry, ExitStatusAndEventLog) {
+  TTmp log("e2e"), log2("e2e");
+  std::string ex = Child("ch_exit");
+  EXPECT_EQ(0u, RunSprv("-l:" + log.Path + " -p:100ms " + ex + " 1223"));
+  EXPECT_EQ((std::vector<std::string>{START, EXITED + "1223"}), EvtLines(log.Path));
+  EXPECT_EQ(0u, RunSprv("-rc:0xC0000005 " + ex + " 0xC0000005"));
+  EXPECT_EQ(0x800401F7u, RunSprv("-a:2 -l:\"" + log2.Path + "\" " + ex + " 5"));
+  EXPECT_EQ((std::vector<std::string>{START, EXITED + "5", START, EXITED + "5", ATTEMPTS + "2/2."}),
+            EvtLines(log2.Path));
+  DWORD st = RunSprv("C:\\no\\such\\dir\\cl_missing.exe");  // a box would keep it running
+  EXPECT_TRUE(st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_NOT_FOUND) << st;
+}
+
+BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
+  DWORD pid = 0;
+  char t[64] = {};
+  GetWindowThreadProcessId(w, &pid);
+  GetWindowTextA(w, t, sizeof t);
+  if (pid != f->first || strncmp(t, "Ruriruriv", 9) != 0) return TRUE;
+  f->second = w;
+  return FALSE;
+}
+
+// The first control of the class with a text, or else the first of the class.
+BOOL CALLBACK FindCtl(HWND w, LPARAM lp) {
+  auto* c = reinterpret_cast<std::tuple<const char*, HWND, std::string>*>(lp);
+  char cls[32] = {}, t[4096] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, std::get<0>(*c)) != 0) return TRUE;
+  SendMessageA(w, WM_GETTEXT, sizeof t, reinterpret_cast<LPARAM>(t));
+  if (*t || !std::get<1>(*c)) *c = std::make_tuple(std::get<0>(*c), w, std::string(t));
+  return !*t;
+}
+
+// Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
+TEST(Entry, ParameterErrorShowsUsageBox) {
+  TChild c;
+  ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("ch_exit") + " 0"));
+  std::pair<DWORD, HWND> box(c.pi.dwProcessId, nullptr);
+  for (DWORD t0 = GetTickCount(); !box.second && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+  ASSERT_TRUE(box.second) << "no usage box";
+  std::tuple<const char*, HWND, std::string> txt("Static", nullptr, ""), btn("Button", nullptr, "");
+  for (DWORD t0 = GetTickCount(); std::get<2>(txt).empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
+    EnumChildWindows(box.second, FindCtl, reinterpret_cast<LPARAM>(&txt));
+  EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), std::get<2>(txt));
+  EXPECT_EQ(0xFFFFFFFFu, c.Wait(0));  // its countdown runs for hours
+  EnumChildWindows(box.second, FindCtl, reinterpret_cast<LPARAM>(&btn));
+  ASSERT_TRUE(std::get<1>(btn));
+  PostMessageA(std::get<1>(btn), BM_CLICK, 0, 0);
+  EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
+}
+
+// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child; so
+// the run goes through the Unix env program, and cl_status reads the 32-bit status on the Windows side.
+TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
+  for (std::string args : {std::string(), "-a:0 " + Child("ch_exit") + " 0"}) {
+    TTmp res("nodisp");
+    TChild c;
+    ASSERT_TRUE(c.Start("Z:\\usr\\bin\\env -u DISPLAY wine " YD_BIN_DIR "\\children\\cl_status.exe " + res.Path +
+                        " " YD_BIN_DIR "\\ydsprv.exe " + args));
+    std::string st;
+    for (DWORD t0 = GetTickCount(); st.empty() && GetTickCount() - t0 < RUN_TMOUT_MS + 10000; Sleep(100))
+      st = ReadFile(res.Path);
+    EXPECT_EQ("87", st) << args;
+  }
+}
+
+TEST(Entry, CommandLineBeyondTheSystemLimit) {
+  // The macros make the child's command line longer than the 32767 characters a process may have: a launch
+  // error with a system code (206 on Windows, 87 under Wine), no usage box.
   ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()));
-  g_Shown = 0;
+  TTmp log("e2e_long");
+  std::string x4 = " %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG%";
+  DWORD st = RunSprv("-l:" + log.Path + " " + Child("ch_exit") + " 0" + x4);
+  g_Shown.clear();
   TRes out;
-  uint32_t st = RunEntry("ydsprv.exe cl_none.exe %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG%", Capture, &out);
+  EXPECT_NE(0u, RunEntry(("ydsprv.exe cl_none.exe" + x4).c_str(), Capture, &out));
   SetEnvironmentVariableA("YD_TST_LONG", nullptr);
-  EXPECT_NE(st, 0u);
   EXPECT_TRUE(out.IsErr());
-  EXPECT_EQ(g_Shown, 0);
+  EXPECT_TRUE(g_Shown.empty());
+  EXPECT_TRUE(st != 0 && st != 1359 && st < 0x10000u) << std::hex << st;
+  std::vector<std::string> ev = EvtLines(log.Path);
+  ASSERT_EQ(2u, ev.size());
+  EXPECT_EQ(START, ev[0]);
+  EXPECT_EQ(0u, ev[1].rfind(START_ERR, 0)) << ev[1];
+  // Our own command line beyond the limit: the system refuses to start the program at all.
+  TChild c;
+  EXPECT_FALSE(c.Start(SPRV + " " + Child("ch_exit") + " 0 " + std::string(40000, 'y')));
 }

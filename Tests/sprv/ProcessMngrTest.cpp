@@ -1,5 +1,6 @@
 // The run loop end to end with real children; event logs compared byte for byte with the stamps masked.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "ProcessTestUtil.h"
 #include "sprv/Process.h"
 #include "ydgen.h"
@@ -8,236 +9,212 @@ using namespace sprvtest;
 
 namespace {
 
-// One launch per line "Запуск." in the event log.
-size_t Launches(const std::vector<std::string>& lines) {
-  size_t n = 0;
-  for (const std::string& l : lines) n += l == START;
-  return n;
+const std::vector<uint32_t> DFLT = {0, 1223, 1152};
+const uint32_t NO = TProcessMngr::NO_LMT;
+
+struct TRunRow {
+  const char* Name;
+  std::string Cmd;
+  std::vector<uint32_t> Codes;
+  uint32_t Attempts, Pause;
+  uint32_t ResCode, Exit;
+  bool Expected;
+  std::vector<std::string> Evts;
+  DWORD MinMs;  // the pauses between launches
+};
+
+std::vector<TRunRow> RunRows() {
+  std::string ex = Child("ch_exit"), e0 = EXITED + "0", e5 = EXITED + "5";
+  return {
+      {"ExpectedOnFirstLaunch", ex + " 1223", DFLT, NO, 0, 0, 1223, true, {START, EXITED + "1223"}, 0},
+      {"AttemptsUsedUp", ex + " 5", DFLT, 3, 400, 0, 5, false,
+       {START, e5, START, e5, START, e5, ATTEMPTS + "3/3."}, 780},
+      // The attempt limit is tested before the exit code is judged.
+      {"LastAllowedLaunch", ex + " 0", DFLT, 1, 0, 0, 0, true, {START, e0, ATTEMPTS + "1/1."}, 0},
+      {"GivenCodeMet", ex + " 7", {7}, 2, 0, 0, 7, true, {START, EXITED + "7"}, 0},
+      {"ZeroNotAmongGiven", ex + " 0", {7}, 2, 0, 0, 0, false, {START, e0, START, e0, ATTEMPTS + "2/2."}, 0},
+      {"EmptyListExpectsNothing", ex + " 0", {}, 2, 0, 0, 0, false, {START, e0, START, e0, ATTEMPTS + "2/2."}, 0},
+      {"HighCode", ex + " 0xC0000005", {0xC0000005u}, 2, 0, 0, 0xC0000005u, true, {START, EXITED + "3221225477"}, 0},
+      // A launch failure is not retried; the system's own text goes to the event log.
+      {"MissingProgram", "Z:\\no\\such\\dir\\prog.exe", DFLT, NO, 0, 2, 1, false,
+       {START, START_ERR + ErrTxt(2).Str()}, 0},
+  };
 }
 
-std::string ErrText(uint32_t code) { return ErrTxt(code).Str(); }
+void PrintTo(const TRunRow& r, std::ostream* os) { *os << r.Name; }
+
+class Run : public testing::TestWithParam<TRunRow> {};
 
 }  // namespace
 
-TEST(ProcessMngr, Defaults) {
+TEST_P(Run, EventLogAndOutcome) {
+  const TRunRow& row = GetParam();
+  TTmp log("run");
+  TTraceCapture trace;
   TProcessMngr m;
-  EXPECT_TRUE(m.CmdLn().Empty());
-  EXPECT_EQ(0xFFFFFFFFu, m.AttemptsLmt());
-  EXPECT_EQ(0u, m.RetCodes().Cnt());
-  EXPECT_EQ(0u, m.GdiObjsLmt());
-  EXPECT_EQ(0u, m.HandlesLmt());
-  EXPECT_FALSE(m.HungChk());
-  EXPECT_EQ(0u, m.HungRow());
-  EXPECT_EQ(0u, m.MemLmt());
-  EXPECT_EQ(0u, m.Pause());
-  EXPECT_EQ(0u, m.StopTm());
-  EXPECT_EQ(0xFFFFFFFFu, m.RunTmLmt());
-  EXPECT_FALSE(m.HasRunTmLmt());
-  EXPECT_EQ(15000u, m.ChkIntrvl());
-  EXPECT_TRUE(m.LogFile().Empty());
-  EXPECT_FALSE(m.IsExpectedExitCode());
-}
-
-TEST(ProcessMngr, SettersAndRetCodesKeepOrderAndRepeats) {
-  TProcessMngr m;
-  m.SetHung(true, 3);
-  m.SetRunTmLmt(0);
-  EXPECT_TRUE(m.HungChk());
-  EXPECT_EQ(3u, m.HungLmt());
-  EXPECT_TRUE(m.HasRunTmLmt());
-  for (uint32_t c : {7u, 0u, 7u}) m.AddRetCode(c);
-  std::vector<uint32_t> got;
-  for (TQueueCIter<uint32_t> it(m.RetCodes()); !it.End(); it.Next()) got.push_back(*it.Cur());
-  EXPECT_EQ((std::vector<uint32_t>{7, 0, 7}), got);
-}
-
-TEST(ProcessMngr, ExpectedCodeOnFirstLaunch) {
-  std::string log = TmpFile("first");
-  TProcessMngr m;
-  Prepare(m, Child("ch_exit") + " 1223", log);
-  TRes r = m.Run();
-  EXPECT_EQ(0u, r.Code());
-  EXPECT_EQ(1223u, m.ExitCode());
-  EXPECT_TRUE(m.IsExpectedExitCode());
-  EXPECT_EQ((std::vector<std::string>{START, std::string(EXITED) + "1223"}), EvtLines(log));
-  DeleteFileA(log.c_str());
-}
-
-// a:3, the child always ends with 5, pauses between the launches only.
-TEST(ProcessMngr, AttemptsUsedUp) {
-  std::string log = TmpFile("attempts");
-  TProcessMngr m;
-  Prepare(m, Child("ch_exit") + " 5", log);
-  m.SetAttemptsLmt(3);
-  m.SetPause(400);
+  m.SetCmdLn(TStr(row.Cmd.c_str()));
+  m.SetLogFile(TStr(log.Path.c_str()));
+  for (uint32_t c : row.Codes) m.AddRetCode(c);
+  m.SetAttemptsLmt(row.Attempts);
+  m.SetPause(row.Pause);
   DWORD t0 = GetTickCount();
   TRes r = m.Run();
   DWORD took = GetTickCount() - t0;
-  EXPECT_GE(took, 780u);
+  EXPECT_GE(took, row.MinMs);
   EXPECT_LT(took, 30000u);
-  EXPECT_FALSE(r.IsErr());
-  std::string last = std::string(ATTEMPTS) + "3/3.";
-  EXPECT_EQ(last, r.Cmnt().Str());
-  EXPECT_EQ(5u, m.ExitCode());
-  EXPECT_FALSE(m.IsExpectedExitCode());
-  std::string ex = std::string(EXITED) + "5";
-  EXPECT_EQ((std::vector<std::string>{START, ex, START, ex, START, ex, last}), EvtLines(log));
-  DeleteFileA(log.c_str());
+  EXPECT_EQ(row.ResCode, r.Code());
+  EXPECT_EQ(row.ResCode != 0, r.IsErr());
+  EXPECT_EQ(row.Exit, m.ExitCode());
+  EXPECT_EQ(row.Expected, m.IsExpectedExitCode());
+  EXPECT_EQ(row.Evts, EvtLines(log.Path));
+  const std::string& last = row.Evts.back();
+  if (row.ResCode != 0) {
+    EXPECT_EQ(START_ERR.substr(0, START_ERR.size() - 2), S(r.Cmnt()));
+    // "SP! WTProcess::Crt(cmdln='...',flags=0) [this=0x........] end (PID=0,TID=0,rc=2)."
+    std::string pre = "SP! WTProcess::Crt(cmdln='" + row.Cmd + "',flags=0) [this=0x", post = "] end (PID=0,TID=0,rc=2).";
+    std::vector<std::string> tr = trace.Lines();
+    auto crt = std::find_if(tr.begin(), tr.end(), [&](const std::string& l) { return l.rfind(pre, 0) == 0; });
+    ASSERT_NE(tr.end(), crt);
+    EXPECT_EQ(pre.size() + 8 + post.size(), crt->size()) << *crt;
+    EXPECT_EQ(post, crt->substr(crt->size() - std::min(crt->size(), post.size())));
+  } else if (last.compare(0, ATTEMPTS.size(), ATTEMPTS) == 0) {
+    EXPECT_EQ(last, S(r.Cmnt()));
+  }
 }
 
-// The attempt limit is tested before the exit code is judged.
-TEST(ProcessMngr, LastAllowedLaunchWithExpectedCode) {
-  std::string log = TmpFile("a1");
-  TProcessMngr m;
-  Prepare(m, Child("ch_exit") + " 0", log);
-  m.SetAttemptsLmt(1);
-  TRes r = m.Run();
-  EXPECT_TRUE(m.IsExpectedExitCode());
-  EXPECT_EQ(std::string(ATTEMPTS) + "1/1.", r.Cmnt().Str());
-  EXPECT_EQ((std::vector<std::string>{START, std::string(EXITED) + "0", std::string(ATTEMPTS) + "1/1."}),
-            EvtLines(log));
-  DeleteFileA(log.c_str());
-}
+INSTANTIATE_TEST_SUITE_P(ProcessMngr, Run, testing::ValuesIn(RunRows()),
+                         [](const testing::TestParamInfo<TRunRow>& i) { return std::string(i.param.Name); });
 
-struct TRcRow {
-  const char* Name;
-  std::vector<uint32_t> Codes;
-  uint32_t Exit;
-  size_t Launches;
-};
-
-void PrintTo(const TRcRow& r, std::ostream* os) { *os << r.Name; }
-
-class RetCodes : public testing::TestWithParam<TRcRow> {};
-
-TEST_P(RetCodes, RelaunchUntilExpected) {
-  const TRcRow& row = GetParam();
-  std::string log = TmpFile("rc");
-  TProcessMngr m;
-  m.SetCmdLn(TStr((Child("ch_exit") + " " + std::to_string(row.Exit)).c_str()));
-  m.SetLogFile(TStr(log.c_str()));
-  for (uint32_t c : row.Codes) m.AddRetCode(c);
-  m.SetAttemptsLmt(2);
-  m.Run();
-  EXPECT_EQ(row.Launches, Launches(EvtLines(log)));
-  EXPECT_EQ(row.Launches == 1, m.IsExpectedExitCode());
-  DeleteFileA(log.c_str());
-}
-
-INSTANTIATE_TEST_SUITE_P(ProcessMngr, RetCodes,
-                         testing::Values(TRcRow{"GivenCodeMet", {7}, 7, 1}, TRcRow{"ZeroNotAmongGiven", {7}, 0, 2},
-                                         TRcRow{"EmptyListExpectsNothing", {}, 0, 2},
-                                         TRcRow{"HighCode", {0xC0000005u}, 0xC0000005u, 1}),
-                         [](const testing::TestParamInfo<TRcRow>& i) { return std::string(i.param.Name); });
-
-// A launch failure is not retried; the event log gets the system's own text, literally.
-TEST(ProcessMngr, MissingProgram) {
-  std::string log = TmpFile("missing");
-  TProcessMngr m;
-  Prepare(m, "Z:\\no\\such\\dir\\prog.exe", log);
-  TRes r = m.Run();
-  EXPECT_TRUE(r.IsErr());
-  EXPECT_EQ(2u, r.Code());
-  EXPECT_EQ(std::string(START_CMNT), r.Cmnt().Str());
-  EXPECT_EQ(1u, m.ExitCode());
-  EXPECT_EQ((std::vector<std::string>{START, std::string(START_ERR) + ErrText(2)}), EvtLines(log));
-  DeleteFileA(log.c_str());
-}
-
-// A file that is no program: its system message carries an insert mark, which must reach the log as it is.
-TEST(ProcessMngr, SystemMessageWithPercentIsLiteral) {
-  std::string bad = TmpFile("notexe") + ".exe";
-  HANDLE h = CreateFileA(bad.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+// printf marks in the command line and in a system message (code 193 carries "%1") reach the logs literally.
+TEST(ProcessMngr, PercentMarksAreLiteral) {
+  TTmp log("pct"), bad("notexe");
+  std::string cmd = Child("ch_exit") + " 0 0 %s%n%1%x%p";
+  {
+    TTraceCapture trace;
+    TProcessMngr m;
+    Prepare(m, cmd, log.Path);
+    EXPECT_FALSE(m.Run().IsErr());
+    std::vector<std::string> tr = trace.Lines();
+    ASSERT_EQ(4u, tr.size());
+    EXPECT_EQ("WP. TProcessMngr::Run() begin(cmdln=" + cmd + ")", tr[0]);
+    EXPECT_EQ(0u, tr[1].find("SPT WTProcess::Crt(cmdln='" + cmd + "',flags=0) [this=0x")) << tr[1];
+    EXPECT_EQ("WP. Process exited (exit_code=0,dscr='" + std::string(ErrTxt(0).Str()) + "')", tr[2]);
+    EXPECT_EQ("WP. TProcessMngr::Run() end(r=" + std::string(ErrTxt(0).Str()) + ")", tr[3]);
+    EXPECT_EQ((std::vector<std::string>{START, EXITED + "0"}), EvtLines(log.Path));
+  }
+  std::string exe = bad.Path + ".exe";
+  HANDLE h = CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   DWORD put = 0;
   WriteFile(h, "%s%n%1 no program\r\n", 20, &put, nullptr);
   CloseHandle(h);
-  std::string log = TmpFile("pct");
+  DeleteFileA(log.Path.c_str());
   TProcessMngr m;
-  Prepare(m, "\"" + bad + "\"", log);
+  Prepare(m, "\"" + exe + "\"", log.Path);
   TRes r = m.Run();
+  DeleteFileA(exe.c_str());
   ASSERT_TRUE(r.IsErr());
-  std::vector<std::string> lines = EvtLines(log);
-  EXPECT_EQ((std::vector<std::string>{START, std::string(START_ERR) + ErrText(r.Code())}), lines);
-  // Code 193: its system text carries the insert mark "%1".
+  std::vector<std::string> lines = EvtLines(log.Path);
+  EXPECT_EQ((std::vector<std::string>{START, START_ERR + ErrTxt(r.Code()).Str()}), lines);
   EXPECT_NE(std::string::npos, lines.back().find("%1")) << r.Code();
-  DeleteFileA(bad.c_str());
-  DeleteFileA(log.c_str());
-}
-
-// A command line holding printf marks reaches the trace unchanged and crashes nothing.
-TEST(ProcessMngr, PercentMarksInCommandLineAreLiteral) {
-  std::string log = TmpFile("pctcmd");
-  TTraceCapture trace;
-  TProcessMngr m;
-  std::string cmd = Child("ch_exit") + " 0 0 %s%n%1%x%p";
-  Prepare(m, cmd, log);
-  TRes r = m.Run();
-  EXPECT_FALSE(r.IsErr());
-  EXPECT_EQ(0u, m.ExitCode());
-  std::vector<std::string> tr = trace.Lines();
-  ASSERT_EQ(4u, tr.size());
-  EXPECT_EQ("WP. TProcessMngr::Run() begin(cmdln=" + cmd + ")", tr[0]);
-  EXPECT_EQ(0u, tr[1].find("SPT WTProcess::Crt(cmdln='" + cmd + "',flags=0) [this=0x")) << tr[1];
-  EXPECT_EQ("WP. Process exited (exit_code=0,dscr='" + ErrText(0) + "')", tr[2]);
-  EXPECT_EQ("WP. TProcessMngr::Run() end(r=" + ErrText(0) + ")", tr[3]);
-  EXPECT_EQ((std::vector<std::string>{START, std::string(EXITED) + "0"}), EvtLines(log));
-  DeleteFileA(log.c_str());
 }
 
 // r:1s, the child runs forever: terminated after the time-out (s:0), judged 1359, relaunched.
 TEST(ProcessMngr, RunTimeLimitTerminatesAndRelaunches) {
-  std::string log = TmpFile("runlmt");
-  TTraceCapture trace;
+  TTmp log("runlmt");
   TProcessMngr m;
-  Prepare(m, Child("ch_exit") + " 0 -1", log);
+  Prepare(m, Child("ch_exit") + " 0 -1", log.Path);
   m.SetRunTmLmt(1000);
   m.SetAttemptsLmt(2);
   DWORD t0 = GetTickCount();
-  TRes r = m.Run();
+  EXPECT_FALSE(m.Run().IsErr());
   DWORD took = GetTickCount() - t0;
   EXPECT_GE(took, 1900u);
   EXPECT_LT(took, 30000u);
-  EXPECT_FALSE(r.IsErr());
   EXPECT_EQ(1359u, m.ExitCode());
-  EXPECT_EQ((std::vector<std::string>{START, STOPPING, STOPPED, START, STOPPING, STOPPED,
-                                      std::string(ATTEMPTS) + "2/2."}),
-            EvtLines(log));
-  int terminated = 0;
-  for (const std::string& l : trace.Lines()) terminated += l == "WP. Process terminated (timeout)";
-  EXPECT_EQ(2, terminated);
-  DeleteFileA(log.c_str());
+  EXPECT_EQ((std::vector<std::string>{START, STOPPING, STOPPED, START, STOPPING, STOPPED, ATTEMPTS + "2/2."}),
+            EvtLines(log.Path));
 }
 
 // m with a growing child: stopped at the first check over the limit.
 TEST(ProcessMngr, MemoryLimitStopsAtFirstCheckOver) {
-  std::string log = TmpFile("mem");
+  TTmp log("mem");
   TProcessMngr m;
-  Prepare(m, Child("ch_mem") + " 96 -1", log);
+  Prepare(m, Child("ch_mem") + " 96 -1", log.Path);
   m.SetMemLmt(48u << 20);
   m.SetChkIntrvl(1000);
   m.SetAttemptsLmt(1);
-  TRes r = m.Run();
-  EXPECT_FALSE(r.IsErr());
+  EXPECT_FALSE(m.Run().IsErr());
   EXPECT_EQ(1359u, m.ExitCode());
-  std::vector<std::string> lines = EvtLines(log);
+  std::vector<std::string> lines = EvtLines(log.Path);
   ASSERT_EQ(5u, lines.size());
-  EXPECT_EQ(START, lines[0]);
   unsigned long long ws = 0;
-  ASSERT_TRUE(NumBetween(lines[1], std::string(CHK) + MEM, "/50331648). ", &ws)) << lines[1];
+  EXPECT_TRUE(NumBetween(lines[1], CHK + MEM, "/50331648). ", &ws)) << lines[1];
   EXPECT_GT(ws, 50331648ull);
-  EXPECT_EQ(STOPPING, lines[2]);
-  EXPECT_EQ(STOPPED, lines[3]);
-  EXPECT_EQ(std::string(ATTEMPTS) + "1/1.", lines[4]);
-  DeleteFileA(log.c_str());
+  lines[1] = "";
+  EXPECT_EQ((std::vector<std::string>{START, "", STOPPING, STOPPED, ATTEMPTS + "1/1."}), lines);
 }
 
-// No l[og]: the run goes on, nothing is written anywhere.
-TEST(ProcessMngr, NoEventLog) {
+// A window that stops answering (under the test display): 1/1 is a note, 2/1 stops the child.
+TEST(ProcessMngr, HungWindowStopsAtSecondPass) {
+  TTmp log("hung");
   TProcessMngr m;
-  m.SetCmdLn(TStr((Child("ch_exit") + " 5").c_str()));
-  m.SetAttemptsLmt(2);
-  TRes r = m.Run();
-  EXPECT_FALSE(r.IsErr());
-  EXPECT_EQ(5u, m.ExitCode());
+  Prepare(m, Child("ch_hang") + " 300 -1 0", log.Path);
+  m.SetHung(true, 1);
+  m.SetChkIntrvl(1000);
+  m.SetAttemptsLmt(1);
+  m.SetRunTmLmt(40000);
+  EXPECT_FALSE(m.Run().IsErr());
+  EXPECT_EQ(1359u, m.ExitCode());
+  EXPECT_EQ((std::vector<std::string>{START, CHK + HUNG + "1/1)", CHK + HUNG + "2/1)", STOPPING, STOPPED,
+                                      ATTEMPTS + "1/1."}),
+            EvtLines(log.Path));
+  EXPECT_EQ(2u, m.HungRow());
+}
+
+// A window hung for a while that answers again: notes only, the row back at 0, the child ends by itself.
+TEST(ProcessMngr, HungWindowRecovers) {
+  TTmp log("hungrec");
+  TProcessMngr m;
+  Prepare(m, Child("ch_hang") + " 300 8000 2500", log.Path);
+  m.SetHung(true, 10);
+  m.SetChkIntrvl(1000);
+  m.SetRunTmLmt(40000);
+  EXPECT_FALSE(m.Run().IsErr());
+  EXPECT_EQ(0u, m.ExitCode());
+  EXPECT_EQ(0u, m.HungRow());
+  std::vector<std::string> lines = EvtLines(log.Path);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(START, lines.front());
+  for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(CHK + HUNG + std::to_string(i) + "/10)", lines[i]);
+  EXPECT_EQ(EXITED_CHK + "0", lines.back());
+}
+
+BOOL CALLBACK AnyWnd(HWND, LPARAM l) { return *reinterpret_cast<bool*>(l) = true, FALSE; }
+
+// s:4s: WM_DESTROY and up to 2 s, then WM_QUIT and up to 2 s more, then termination. The child's exit code
+// tells which step ended it (21: WM_DESTROY, 22: WM_QUIT, 0: terminated); times are generous bounds.
+TEST(ProcessMngr, GentleStopSteps) {
+  struct {
+    const char* mode;
+    uint32_t code;
+    DWORD minMs, maxMs;
+  } rows[] = {{"destroy", 21, 0, 3900}, {"quit", 22, 1950, 3900}, {"none", 0, 3950, 30000}};
+  for (const auto& row : rows) {
+    WTProcess p;
+    ASSERT_EQ(0u, p.Crt(TStr((Child("ch_gentle") + " " + row.mode).c_str()), nullptr, 0));
+    bool wnd = false;
+    for (int i = 0; i < 200 && !wnd; ++i, Sleep(50))
+      EnumThreadWindows(p.PrcInfo().dwThreadId, AnyWnd, reinterpret_cast<LPARAM>(&wnd));
+    ASSERT_TRUE(wnd) << "no window: is DISPLAY set?";
+    TProcessMngr m;
+    m.SetStopTm(4000);
+    DWORD t0 = GetTickCount();
+    EXPECT_EQ(0u, m.ForceStop(p));
+    DWORD took = GetTickCount() - t0;
+    EXPECT_EQ((uint32_t)WAIT_OBJECT_0, p.Wait(10000));
+    EXPECT_EQ(row.code, p.GetExitCode()) << row.mode;
+    EXPECT_GE(took, row.minMs) << row.mode;
+    EXPECT_LT(took, row.maxMs) << row.mode;
+  }
 }

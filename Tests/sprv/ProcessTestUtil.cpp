@@ -1,30 +1,31 @@
 // Shared pieces of the supervisor's tests.
 #include "ProcessTestUtil.h"
-#include <cstring>
 #include <cctype>
+#include "Log/Log.h"
+#include "sprv/CmdLn.h"
 
 namespace sprvtest {
 
-const char* const START = "\xc7\xe0\xef\xf3\xf1\xea.";
-const char* const START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ";
-const char* const START_CMNT = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0";
-const char* const EXITED = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=";
-const char* const EXITED_CHK = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ";
-const char* const STOPPING = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...";
-const char* const STOPPED =
-    "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 "
-    "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.";
-const char* const ATTEMPTS =
-    "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
-    "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ";
-const char* const CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
-const char* const RUN_TM =
-    "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xe2\xf0\xe5\xec\xe5\xed\xe8 \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (";
-const char* const MEM = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (";
-const char* const HANDLES =
-    "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xf7\xe8\xf1\xeb\xe0 \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (";
-const char* const GDI = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (";
-const char* const HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (";
+const std::string START = "\xc7\xe0\xef\xf3\xf1\xea.";
+const std::string START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ";
+const std::string EXITED = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=";
+const std::string EXITED_CHK = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ";
+const std::string STOPPING = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...";
+const std::string STOPPED = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 "
+                            "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.";
+const std::string ATTEMPTS = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
+                             "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ";
+const std::string CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
+const std::string RUN_TM = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xe2\xf0\xe5\xec\xe5\xed\xe8 "
+                           "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (";
+const std::string MEM = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (";
+const std::string HANDLES = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xf7\xe8\xf1\xeb\xe0 "
+                            "\xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (";
+const std::string GDI = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (";
+const std::string HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (";
+const std::string ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";
+
+std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 
 bool NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix,
                 unsigned long long* num) {
@@ -39,14 +40,13 @@ bool NumBetween(const std::string& line, const std::string& prefix, const std::s
 
 std::string Child(const char* name) { return std::string("\"") + YD_BIN_DIR "\\children\\" + name + ".exe\""; }
 
-std::string TmpFile(const char* tag) {
+TTmp::TTmp(const char* tag) {
   static unsigned seq = 0;
   char dir[MAX_PATH];
   GetTempPathA(sizeof(dir), dir);
-  std::string p = std::string(dir) + "yd_sprv_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-                  std::to_string(GetTickCount()) + "_" + std::to_string(++seq) + ".log";
-  DeleteFileA(p.c_str());
-  return p;
+  Path = std::string(dir) + "yd_sprv_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+         std::to_string(GetTickCount()) + "_" + std::to_string(++seq) + ".log";
+  DeleteFileA(Path.c_str());
 }
 
 std::string ReadFile(const std::string& path) {
@@ -61,30 +61,35 @@ std::string ReadFile(const std::string& path) {
   return out;
 }
 
-std::vector<std::string> EvtLines(const std::string& path) {
+static std::vector<std::string> CrLfLines(const std::string& all) {
   std::vector<std::string> lines;
-  std::string all = ReadFile(path);
-  if (!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0) lines.push_back("<bad: no CR LF at the end>");
-  // "dd.MM.yyyy HH:mm:ss ": d stands for a digit, other characters for themselves.
-  static const char stamp[] = "dd.dd.dddd dd:dd:dd ";
-  auto stamped = [](const std::string& l) {
-    if (l.size() < sizeof(stamp) - 1) return false;
-    for (size_t i = 0; i + 1 < sizeof(stamp); ++i)
-      if (stamp[i] == 'd' ? !std::isdigit((unsigned char)l[i]) : l[i] != stamp[i]) return false;
-    return true;
-  };
-  size_t pos = 0;
-  while (pos < all.size()) {
-    size_t end = all.find("\r\n", pos);
-    if (end == std::string::npos) end = all.size();
-    std::string line = all.substr(pos, end - pos);
-    if (stamped(line))
-      lines.push_back(line.substr(20));
-    else
-      lines.push_back("<bad: " + line + ">");
-    pos = end + 2;
+  for (size_t pos = 0, end; pos < all.size(); pos = end + 2) {
+    end = std::min(all.find("\r\n", pos), all.size());
+    lines.push_back(all.substr(pos, end - pos));
   }
   return lines;
+}
+
+std::vector<std::string> EvtLines(const std::string& path) {
+  std::string all = ReadFile(path);
+  std::vector<std::string> lines;
+  if (!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0) lines.push_back("<bad: no CR LF at the end>");
+  static const char stamp[] = "dd.dd.dddd dd:dd:dd ";  // d: a digit
+  for (const std::string& l : CrLfLines(all)) {
+    bool ok = l.size() >= sizeof(stamp) - 1;
+    for (size_t i = 0; ok && i + 1 < sizeof(stamp); ++i)
+      ok = stamp[i] == 'd' ? std::isdigit((unsigned char)l[i]) != 0 : l[i] == stamp[i];
+    lines.push_back(ok ? l.substr(sizeof(stamp) - 1) : "<bad: " + l + ">");
+  }
+  return lines;
+}
+
+TRes Parse(TProcessMngr& m, const std::string& cmdLn) { return TCmdLnToPmPrsr(&m).Prs(cmdLn.c_str()); }
+
+std::vector<uint32_t> Codes(const TProcessMngr& m) {
+  std::vector<uint32_t> v;
+  for (TQueueCIter<uint32_t> it(m.RetCodes()); !it.End(); it.Next()) v.push_back(*it.Cur());
+  return v;
 }
 
 void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile) {
@@ -93,7 +98,7 @@ void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFi
   for (uint32_t c : {0u, 1223u, 1152u}) m.AddRetCode(c);
 }
 
-TTraceCapture::TTraceCapture() : m_File(TmpFile("trace")) {
+TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) : m_File("trace") {
   TLog& l = Log();
   l.Lock(LOG_WAIT_WRITE);
   l.Prms().SetDflts();  // an empty filter: the write-out drops what earlier tests queued
@@ -101,9 +106,8 @@ TTraceCapture::TTraceCapture() : m_File(TmpFile("trace")) {
   l.Prms().SetTmFrmt("");
   l.Prms().SetPidOn(false);
   l.Prms().SetTidOn(false);
-  l.Prms().AddTp("WP.", "");
-  l.Prms().AddTp("SP.", "");
-  l.SetCurFileNm(m_File.c_str());
+  for (const char* tp : tps) l.Prms().AddTp(tp, "");
+  l.SetCurFileNm(m_File.Path.c_str());
   l.Unlock();
 }
 
@@ -114,7 +118,6 @@ TTraceCapture::~TTraceCapture() {
   l.Flush();
   l.SetCurFileNm("");
   l.Unlock();
-  DeleteFileA(m_File.c_str());
 }
 
 std::vector<std::string> TTraceCapture::Lines() {
@@ -122,35 +125,7 @@ std::vector<std::string> TTraceCapture::Lines() {
   l.Lock(LOG_WAIT_WRITE);
   l.Flush();
   l.Unlock();
-  std::vector<std::string> lines;
-  std::string all = ReadFile(m_File);
-  size_t pos = 0;
-  while (pos < all.size()) {
-    size_t end = all.find("\r\n", pos);
-    if (end == std::string::npos) end = all.size();
-    lines.push_back(all.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
-
-bool TGivenMeasures::WrkSet(const WTProcess&, uint64_t& bytes) {
-  ++WsAsked;
-  bytes = Ws;
-  return WsOk;
-}
-uint32_t TGivenMeasures::Handles(const WTProcess&) {
-  ++HandlesAsked;
-  return HandleCnt;
-}
-uint32_t TGivenMeasures::GdiObjs(const WTProcess&) {
-  ++GdiAsked;
-  return GdiCnt;
-}
-bool TGivenMeasures::HungWnd(const WTProcess&) {
-  bool h = Hung.empty() ? false : Hung[std::min<size_t>(HungAsked, Hung.size() - 1)];
-  ++HungAsked;
-  return h;
+  return CrLfLines(ReadFile(m_File.Path));
 }
 
 }  // namespace sprvtest
