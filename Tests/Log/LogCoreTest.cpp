@@ -15,319 +15,195 @@ using namespace logtest;
 
 namespace {
 
-TBTm Tm(uint16_t y, uint16_t mo, uint16_t d, uint16_t h, uint16_t mi, uint16_t s, uint16_t ms) {
-  SYSTEMTIME st = {};
-  st.wYear = y;
-  st.wMonth = mo;
-  st.wDay = d;
-  st.wHour = h;
-  st.wMinute = mi;
-  st.wSecond = s;
-  st.wMilliseconds = ms;
-  return TBTm(st);
-}
-
-// The supervisor's event log set-up.
-void EventPrms(TLogPrms& p, const std::string& file) {
+// The supervisor's event log set-up; tmFrmt "" leaves the bare text.
+void EventPrms(TLogPrms& p, const std::string& file, const char* tmFrmt = "dd.MM.yyyy HH:mm:ss") {
   p.SetFileNm(file.c_str());
-  p.SetTmFrmt("dd.MM.yyyy HH:mm:ss");
+  p.SetTmFrmt(tmFrmt);
   p.SetPidOn(false);
   p.SetTidOn(false);
   p.SetTpOn(false);
   p.AddTp("...", "");
 }
 
-struct RenderCase {
-  const char* fmt;
-  bool pid, tid, tp;
-  uint32_t pidV, tidV;
-  const char* want;
-};
-
 }  // namespace
 
 TEST(LogRender, Layouts) {
-  const RenderCase cases[] = {
-      {"dd.MM.yyyy HH:mm:ss.ii", true, true, true, 0x1a2c, 0x0f10,
-       "STT 05.12.2026 18:42:49.123 Pid=0x1a2c Tid=0x0f10 Create thread\r\n"},
-      {"dd.MM.yyyy HH:mm:ss", false, false, false, 1, 1, "05.12.2026 18:42:49 Create thread\r\n"},
-      {"", false, false, false, 1, 1, "Create thread\r\n"},
-      {"", true, false, false, 5, 1, "Pid=0x0005 Create thread\r\n"},
-      {"", true, true, false, 74565, 0xabcdef, "Pid=0x12345 Tid=0xabcdef Create thread\r\n"},
-      {"", false, false, true, 1, 1, "STT Create thread\r\n"},
-      {"yyyyMMdd-HHmmssii", false, true, true, 1, 0x0a3c, "STT 20261205-184249123 Tid=0x0a3c Create thread\r\n"},
+  const struct {
+    const char* fmt;
+    bool pid, tid, tp;
+    uint32_t pidV, tidV;
+    const char *tpV, *txt, *want;
+  } cases[] = {
+      {"dd.MM.yyyy HH:mm:ss.ii", true, true, true, 0x1a2c, 0x0f10, "STT", "Go",
+       "STT 05.12.2026 18:42:49.123 Pid=0x1a2c Tid=0x0f10 Go\r\n"},
+      {"dd.MM.yyyy HH:mm:ss", false, false, false, 1, 1, "STT", "Go", "05.12.2026 18:42:49 Go\r\n"},
+      {"", false, false, false, 1, 1, "STT", "Go", "Go\r\n"},
+      {"", true, true, false, 5, 0xabcdef, "STT", "Go", "Pid=0x0005 Tid=0xabcdef Go\r\n"},
+      {"yyyyMMdd-HHmmssii", false, true, true, 1, 0x0a3c, "STT", "Go", "STT 20261205-184249123 Tid=0x0a3c Go\r\n"},
+      {"", false, false, true, 1, 1, "STT", "", "STT \r\n"},  // an empty text keeps its blank
+      {"", false, false, true, 1, 1, "", "Go", "Go\r\n"},     // an empty type code does not
   };
-  for (const RenderCase& c : cases) {
-    TLogLine l("STT", "Create thread", Tm(2026, 12, 5, 18, 42, 49, 123), c.pidV, c.tidV);
-    EXPECT_STREQ(l.Render(TStr(c.fmt), c.pid, c.tid, c.tp).Str(), c.want) << c.fmt;
-  }
+  const SYSTEMTIME st = {2026, 12, 0, 5, 18, 42, 49, 123};
+  for (const auto& c : cases)
+    EXPECT_STREQ(TLogLine(c.tpV, c.txt, TBTm(st), c.pidV, c.tidV).Render(TStr(c.fmt), c.pid, c.tid, c.tp).Str(),
+                 c.want);
 }
 
-TEST(LogRender, EmptyTextAndCodesKeepTheirBlanks) {
-  TLogLine l("WP.", "", Tm(2026, 1, 2, 3, 4, 5, 6), 1, 2);
-  EXPECT_STREQ(l.Render(TStr(""), false, false, true).Str(), "WP. \r\n");
-  TLogLine e("", "x", Tm(2026, 1, 2, 3, 4, 5, 6), 1, 2);
-  EXPECT_STREQ(e.Render(TStr(""), false, false, true).Str(), "x\r\n");
-}
-
-TEST(LogPrms, Defaults) {
+TEST(LogPrms, DefaultsAndFilter) {
   TLogPrms p;
   p.SetFileNm("x.log");
   p.SetPidOn(false);
   p.SetStrtMd(2);
-  p.SetFlshSec(1);
   p.SetFlshLns(2);
   p.SetTmFrmt("");
-  p.AddTp("ABC", "");
-  p.SetDflts();
-  EXPECT_STREQ(p.TmFrmt().Str(), "dd.MM.yyyy HH:mm:ss.ii");
-  EXPECT_TRUE(p.PidOn());
-  EXPECT_TRUE(p.TidOn());
-  EXPECT_TRUE(p.TpOn());
-  EXPECT_EQ(p.StrtMd(), 0u);
-  EXPECT_EQ(p.FlshSec(), 60u);
-  EXPECT_EQ(p.FlshLns(), 100u);
-  EXPECT_EQ(p.TpCnt(), 0u);
-  EXPECT_STREQ(p.FileNm().Str(), "x.log");  // the file name is not a default
-}
-
-TEST(LogPrms, AddTpIsCaseSensitiveAndUnique) {
-  TLogPrms p;
+  EXPECT_FALSE(p.Match("STT", "x"));  // an empty list lets nothing through
   EXPECT_TRUE(p.AddTp("ABC", "one"));
   EXPECT_TRUE(p.AddTp("abc", ""));
-  EXPECT_FALSE(p.AddTp("ABC", "two"));
-  EXPECT_EQ(p.TpCnt(), 2u);
+  EXPECT_FALSE(p.AddTp("ABC", "two"));  // equal type pattern: the first entry stays
   EXPECT_TRUE(p.Match("ABC", "the one"));
-  EXPECT_FALSE(p.Match("ABC", "the two"));  // the first entry was kept
-}
-
-TEST(LogPrms, Match) {
-  struct {
-    const char* tp;
-    const char* txt;
-    const char* lineTp;
-    const char* lineTxt;
+  EXPECT_FALSE(p.Match("ABC", "the two"));
+  p.SetDflts();
+  EXPECT_STREQ(p.TmFrmt().Str(), "dd.MM.yyyy HH:mm:ss.ii");
+  EXPECT_TRUE(p.PidOn() && p.TidOn() && p.TpOn());
+  EXPECT_EQ(std::vector<uint32_t>({p.StrtMd(), p.FlshSec(), p.FlshLns(), p.TpCnt()}),
+            std::vector<uint32_t>({LOG_APPEND, 60, 100, 0}));
+  EXPECT_STREQ(p.FileNm().Str(), "x.log");  // the file name is not a default
+  const struct {
+    const char *tp, *txt, *lineTp, *lineTxt;
     bool want;
   } cases[] = {
-      {"...", "", "STT", "anything", true},
-      {"...", "", "AB", "anything", false},  // fewer than three characters
-      {"...", "", "WP.", "", true},
-      {"ST", "", "XSTY", "x", true},          // found anywhere in the type code
-      {"^ST", "", "XSTY", "x", false},
-      {"STT", "thread", "STT", "Create thread", true},
-      {"STT", "^thread", "STT", "Create thread", false},
-      {"STT", "", "stt", "x", false},
-      {"(", "", "(", "x", false},             // a pattern that does not compile never matches
-      {"STT", "[", "STT", "[", false},
-      {"UB\xb7", "", "UB\xb7", "x", true},
+      {"...", "", "STT", "anything", true},  {"...", "", "AB", "anything", false},
+      {"^ST", "", "XSTY", "x", false},       {"STT", "^thread", "STT", "Create thread", false},
+      {"STT", "", "stt", "x", false},        {"(", "", "(", "x", false},  // does not compile: never matches
+      {"STT", "[", "STT", "[", false},       {"UB\xb7", "", "UB\xb7", "x", true},
   };
   for (const auto& c : cases) {
-    TLogPrms p;
-    p.AddTp(c.tp, c.txt);
-    EXPECT_EQ(p.Match(c.lineTp, c.lineTxt), c.want) << c.tp << " / " << c.txt << " on " << c.lineTp;
+    TLogPrms f;
+    f.AddTp(c.tp, c.txt);
+    EXPECT_EQ(f.Match(c.lineTp, c.lineTxt), c.want) << c.tp << " / " << c.txt << " on " << c.lineTp;
   }
-  TLogPrms none;
-  EXPECT_FALSE(none.Match("STT", "x"));
 }
 
-TEST(LogCore, MutexNameAndWaitCodes) {
+TEST(LogCore, MutexNamePerProcessAndWaitCodes) {
   TLog l;
-  char want[48];
-  snprintf(want, sizeof want, "YD_Log_%llu", (unsigned long long)(uintptr_t)&l);
-  EXPECT_STREQ(l.MutexNm().Str(), want);
+  char want[64];
+  snprintf(want, sizeof want, "YD_Log_%llu_%lu", (unsigned long long)(uintptr_t)&l, GetCurrentProcessId());
+  EXPECT_STREQ(l.MutexNm().Str(), want);  // the same address in another process gives another name
   HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, want);
   ASSERT_NE(m, nullptr);
   CloseHandle(m);
-  // Another thread holds the mutex: Write() gives up after its wait and drops the line.
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::thread t([&] {
-    EXPECT_EQ(l.Lock(1000), 0u);
-    SetEvent(held);
-    WaitForSingleObject(done, 20000);
-    l.Unlock();
-  });
-  WaitForSingleObject(held, 20000);
-  EXPECT_EQ(l.Write("ABC", "dropped"), 1460u);
+  ASSERT_EQ(l.Lock(1000), 0u);  // another thread's Write() gives up after its wait and drops the line
+  std::thread([&] { EXPECT_EQ(l.Write("ABC", "dropped"), 1460u); }).join();
   EXPECT_EQ(l.QueueCnt(), 0u);
-  SetEvent(done);
-  t.join();
+  l.Unlock();
   EXPECT_EQ(l.Write("ABC", "kept"), 0u);
   EXPECT_EQ(l.QueueCnt(), 1u);
-  CloseHandle(held);
-  CloseHandle(done);
 }
 
-TEST(LogCore, OpenCloseResults) {
+TEST(LogCore, LayoutsThroughTheFile) {
   TTmpDir d;
-  TLog l;
-  EXPECT_EQ(l.Close(), 1u);      // never opened
-  EXPECT_EQ(l.Open(), 87u);      // no file name
-  EXPECT_FALSE(l.IsOpn());
-  l.Prms().SetFileNm(d("a.log").c_str());
-  l.Prms().SetStrtMd(3);
-  EXPECT_EQ(l.Open(), 87u);
-  EXPECT_FALSE(l.IsOpn());
-  l.Prms().SetStrtMd(LOG_APPEND);
-  EXPECT_EQ(l.Open(), 0u);
-  EXPECT_STREQ(l.CurFileNm().Str(), d("a.log").c_str());
-  EXPECT_EQ(l.Open(), 1u);
-  EXPECT_TRUE(l.IsOpn());
-  EXPECT_EQ(l.Close(), 0u);
-  EXPECT_FALSE(l.IsOpn());
-  EXPECT_TRUE(l.CurFileNm().Empty());
-  EXPECT_FALSE(Exists(d("a.log")));  // nothing matched: no file
-}
-
-TEST(LogCore, EventLogLayoutByteForByte) {
-  TTmpDir d;
-  std::string f = d("ev.log");
-  {
-    TLog l;
-    EventPrms(l.Prms(), f);
-    ASSERT_EQ(l.Open(), 0u);
-    // Start. / Exit: code  (cp1251)
-    EXPECT_EQ(l.Write("---", "%s", "\xc7\xe0\xef\xf3\xf1\xea."), 0u);
-    EXPECT_EQ(l.Write("---", "%s%u", "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ", 0u), 0u);
-    EXPECT_EQ(l.Write("---", "%s", "100% done %s %n"), 0u);
-    EXPECT_EQ(l.Write("--", "%s", "too short a type code"), 0u);
-    EXPECT_FALSE(Exists(f));  // an event line waits for the next due write-out
-    EXPECT_EQ(l.Close(), 0u);
-  }
-  std::vector<std::string> lines = Lines(ReadAll(f));
-  ASSERT_EQ(lines.size(), 3u) << ReadAll(f);
-  std::regex stamp("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d (.*)$");
-  const char* texts[] = {"\xc7\xe0\xef\xf3\xf1\xea.", "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 0",
-                         "100% done %s %n"};
-  for (size_t i = 0; i < 3; ++i) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(lines[i], m, stamp)) << lines[i];
-    EXPECT_EQ(m[1].str(), texts[i]);
-  }
-  std::string all = ReadAll(f);
-  EXPECT_EQ(all.substr(all.size() - 2), "\r\n");
-  EXPECT_EQ(Count(all, "\r\n"), 3u);
-}
-
-TEST(LogCore, DefaultLayoutThroughTheFile) {
-  TTmpDir d;
-  std::string f = d("t.log");
-  TLog l;
-  l.Prms().SetFileNm(f.c_str());
-  l.Prms().AddTp("...", "");
-  ASSERT_EQ(l.Open(), 0u);
-  l.Write("STT", "Create thread");
-  l.Close();
-  std::string want = " Pid=" + Hex(GetCurrentProcessId()) + " Tid=" + Hex(GetCurrentThreadId()) + " Create thread";
-  std::regex re("^STT \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}(.*)\r\n$");
-  std::smatch m;
-  std::string all = ReadAll(f);
-  ASSERT_TRUE(std::regex_match(all, m, re)) << all;
-  EXPECT_EQ(m[1].str(), want);
+  TLog ev, tr;
+  EventPrms(ev.Prms(), d("ev.log"));
+  ASSERT_EQ(ev.Open(), 0u);
+  EXPECT_EQ(ev.Write("---", "%s", "\xc7\xe0\xef\xf3\xf1\xea."), 0u);  // "Start."
+  // "Exit: code "
+  EXPECT_EQ(ev.Write("---", "%s%u", "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ", 0u), 0u);
+  EXPECT_EQ(ev.Write("---", "%s", "100% done %s %n"), 0u);
+  EXPECT_EQ(ev.Write("--", "%s", "too short a type code"), 0u);
+  EXPECT_FALSE(Exists(d("ev.log")));  // an event line waits for the next due write-out
+  EXPECT_EQ(ev.Close(), 0u);
+  const std::string tm = "\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d";
+  EXPECT_TRUE(std::regex_match(ReadAll(d("ev.log")),
+                               std::regex(tm + " \xc7\xe0\xef\xf3\xf1\xea\\.\r\n" + tm +
+                                          " \xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 0\r\n" + tm +
+                                          " 100% done %s %n\r\n")))
+      << ReadAll(d("ev.log"));
+  tr.Prms().SetFileNm(d("t.log").c_str());  // the defaults: type code, milliseconds, process and thread ids
+  tr.Prms().AddTp("...", "");
+  ASSERT_EQ(tr.Open(), 0u);
+  tr.Write("STT", "Create thread");
+  tr.Close();
+  char ids[64];
+  snprintf(ids, sizeof ids, " Pid=%#06lx Tid=%#06lx Create thread\r\n", GetCurrentProcessId(), GetCurrentThreadId());
+  std::string all = ReadAll(d("t.log"));
+  EXPECT_TRUE(std::regex_match(all, std::regex("STT " + tm + "\\.\\d{3}" + ids))) << all;
 }
 
 TEST(LogCore, LongTextsAreFormattedWhole) {
   TTmpDir d;
   TLog l;
-  l.Prms().SetFileNm(d("long.log").c_str());
-  l.Prms().SetTmFrmt("");
-  l.Prms().SetPidOn(false);
-  l.Prms().SetTidOn(false);
-  l.Prms().AddTp("...", "");
+  EventPrms(l.Prms(), d("long.log"), "");
   ASSERT_EQ(l.Open(), 0u);
-  for (size_t n : {63u, 64u, 65u, 127u, 128u, 200000u}) {
-    std::string s(n, 'x');
-    s[n - 1] = 'E';
+  std::string want;
+  for (size_t n : {63, 64, 65, 127, 128, 200000}) {  // around the first buffer and its doublings
+    std::string s = std::string(n - 1, 'x') + "E";
     l.Write("ABC", "%s|%u", s.c_str(), unsigned(n));
+    want += s + "|" + std::to_string(n) + "\r\n";
   }
   l.Close();
-  std::vector<std::string> lines = Lines(ReadAll(d("long.log")));
-  ASSERT_EQ(lines.size(), 6u);
-  size_t i = 0;
-  for (size_t n : {63u, 64u, 65u, 127u, 128u, 200000u}) {
-    std::string s(n, 'x');
-    s[n - 1] = 'E';
-    EXPECT_EQ(lines[i++], "ABC " + s + "|" + std::to_string(n));
-  }
+  EXPECT_TRUE(ReadAll(d("long.log")) == want);
 }
 
 TEST(LogCore, DueRuleWritesOutInTheCallersThread) {
   TTmpDir d;
-  std::string f = d("due.log");
   TLog l;
-  EventPrms(l.Prms(), f);
+  EventPrms(l.Prms(), d("due.log"));
   l.Prms().SetFlshLns(3);
   ASSERT_EQ(l.Open(), 0u);
   for (int i = 0; i < 3; ++i) l.Write("---", "line %d", i);
-  EXPECT_FALSE(Exists(f));
-  l.Write("---", "line %d", 3);  // more than three queued: due
-  EXPECT_EQ(Lines(ReadAll(f)).size(), 4u);
-  EXPECT_EQ(l.QueueCnt(), 0u);
+  EXPECT_FALSE(Exists(d("due.log")));
+  l.Write("---", "line 3");  // more than three queued: due
+  EXPECT_EQ(Lines(ReadAll(d("due.log"))).size(), 4u);
   l.Prms().SetFlshSec(0);
   Sleep(20);
-  l.Write("---", "line %d", 4);  // more than 0 s since the last write-out
-  EXPECT_EQ(Lines(ReadAll(f)).size(), 5u);
+  l.Write("---", "line 4");  // more than 0 s since the last write-out
+  EXPECT_EQ(Lines(ReadAll(d("due.log"))).size(), 5u);
   l.Close();
 }
 
-TEST(LogCore, StartModes) {
+TEST(LogCore, OpenCloseAndStartModes) {
   TTmpDir d;
-  std::string f = d("ev.log");
+  std::string f = d("ev.log"), names[2];
+  TLog bad;
+  EXPECT_EQ(bad.Close(), 1u);  // never opened
+  EXPECT_EQ(bad.Open(), 87u);  // no file name
+  bad.Prms().SetFileNm(f.c_str());
+  bad.Prms().SetStrtMd(3);
+  EXPECT_EQ(bad.Open(), 87u);
+  EXPECT_FALSE(bad.IsOpn());
   WriteAll(f, "old\r\n");
-  {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  for (uint32_t md : {LOG_APPEND, LOG_OVRWRT, LOG_NEW, LOG_NEW}) {
     TLog l;
-    EventPrms(l.Prms(), f);
-    l.Prms().SetTmFrmt("");
+    EventPrms(l.Prms(), f, "");
+    l.Prms().SetStrtMd(md);
     ASSERT_EQ(l.Open(), 0u);
-    l.Write("---", "appended");
-    l.Close();
-  }
-  EXPECT_EQ(ReadAll(f), "old\r\nappended\r\n");
-  {
-    TLog l;
-    EventPrms(l.Prms(), f);
-    l.Prms().SetTmFrmt("");
-    l.Prms().SetStrtMd(LOG_OVRWRT);
-    ASSERT_EQ(l.Open(), 0u);
-    EXPECT_FALSE(Exists(f));  // deleted at opening
-    l.Write("---", "fresh");
-    l.Close();
-  }
-  EXPECT_EQ(ReadAll(f), "fresh\r\n");
-  {
-    TLog l;
-    EventPrms(l.Prms(), f);
-    l.Prms().SetTmFrmt("");
-    l.Prms().SetStrtMd(LOG_NEW);
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    ASSERT_EQ(l.Open(), 0u);
-    std::string cur = l.CurFileNm().Str();
-    l.Write("---", "first");
-    l.Close();
+    EXPECT_EQ(l.Open(), 1u);
+    EXPECT_EQ(Exists(f), md != LOG_OVRWRT);  // overwriting deletes the file at opening
+    if (md == LOG_NEW) names[names[0].empty() ? 0 : 1] = l.CurFileNm().Str();
+    l.Write("---", "mode %u", md);
+    EXPECT_EQ(l.Close(), 0u);
+    EXPECT_TRUE(l.CurFileNm().Empty());
+    if (md == LOG_APPEND) {
+      EXPECT_EQ(ReadAll(f), "old\r\nmode 0\r\n");
+    }
     Sleep(5);
-    ASSERT_EQ(l.Open(), 0u);  // each opening names a new file
-    std::string cur2 = l.CurFileNm().Str();
-    l.Write("---", "second");
-    l.Close();
-    std::smatch m;
-    std::regex re("^(.*)\\\\ev(\\d{4})(\\d\\d)(\\d\\d)-(\\d{6})(\\d{3})\\.log$");
-    ASSERT_TRUE(std::regex_match(cur, m, re)) << cur;
-    EXPECT_EQ(m[1].str() + "\\", d.Dir());
-    EXPECT_EQ(std::stoi(m[2].str()), st.wYear);
-    EXPECT_NE(cur, cur2);
-    EXPECT_EQ(ReadAll(cur), "first\r\n");
-    EXPECT_EQ(ReadAll(cur2), "second\r\n");
   }
-  EXPECT_EQ(ReadAll(f), "fresh\r\n");
+  EXPECT_EQ(ReadAll(f), "mode 1\r\n");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(names[0], m, std::regex("(.*\\\\)ev(\\d{4})\\d{4}-\\d{9}\\.log"))) << names[0];
+  EXPECT_EQ(m[1].str(), d.Dir());
+  EXPECT_EQ(std::stoi(m[2].str()), st.wYear);
+  EXPECT_NE(names[0], names[1]);  // each opening names a new file
+  EXPECT_EQ(ReadAll(names[0]) + ReadAll(names[1]), "mode 2\r\nmode 2\r\n");
 }
 
-TEST(LogCore, LockedFileKeepsLinesUntilReleased) {
+TEST(LogCore, UnwritableFileKeepsLinesUntilItCanBeWritten) {
   TTmpDir d;
   std::string f = d("locked.log");
-  TLog l;
-  EventPrms(l.Prms(), f);
-  l.Prms().SetTmFrmt("");
+  TLog l, n;
+  EventPrms(l.Prms(), f, "");
   l.Prms().SetFlshLns(0);  // every line is due at once
   ASSERT_EQ(l.Open(), 0u);
   l.Write("---", "before");
@@ -340,68 +216,50 @@ TEST(LogCore, LockedFileKeepsLinesUntilReleased) {
   l.Write("---", "after");
   EXPECT_EQ(ReadAll(f), "before\r\nwhile locked 0\r\nwhile locked 1\r\nwhile locked 2\r\nafter\r\n");
   EXPECT_EQ(l.PendCnt(), 0u);
-  l.Close();
+  EventPrms(n.Prms(), d("no\\such\\dir\\x.log"));
+  ASSERT_EQ(n.Open(), 0u);
+  n.Write("---", "kept");
+  EXPECT_EQ(n.Flush(), uint32_t(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(n.PendCnt(), 1u);
 }
 
-TEST(LogCore, UncreatableFileKeepsLines) {
+TEST(LogCore, DestroyingWritesTheQueueOnlyWhenOpen) {
   TTmpDir d;
-  TLog l;
-  EventPrms(l.Prms(), d("no\\such\\dir\\x.log"));
-  ASSERT_EQ(l.Open(), 0u);
-  l.Write("---", "kept");
-  EXPECT_EQ(l.Flush(), uint32_t(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(l.PendCnt(), 1u);
-  l.Close();
-}
-
-TEST(LogCore, DestroyingAnOpenLogWritesTheQueue) {
-  TTmpDir d;
-  std::string f = d("d.log");
-  {
+  for (bool open : {true, false}) {
     TLog l;
-    EventPrms(l.Prms(), f);
-    l.Prms().SetTmFrmt("");
-    ASSERT_EQ(l.Open(), 0u);
-    l.Write("---", "last words");
+    EventPrms(l.Prms(), d("d.log"), "");
+    EXPECT_EQ(open ? l.Open() : 0u, 0u);
+    l.Write("---", open ? "last words" : "unwritten");
   }
-  EXPECT_EQ(ReadAll(f), "last words\r\n");
-  {
-    TLog l;  // never opened: its lines go unwritten
-    EventPrms(l.Prms(), f);
-    l.Write("---", "unwritten");
-  }
-  EXPECT_EQ(ReadAll(f), "last words\r\n");
+  EXPECT_EQ(ReadAll(d("d.log")), "last words\r\n");
 }
 
+// Threads write at once through the plain log (write-outs in their own threads) and through the trace
+// log (its writer thread).
 TEST(LogCore, ManyThreadsWriteEveryLineOnce) {
   TTmpDir d;
-  std::string f = d("mt.log");
-  TLog l;
-  EventPrms(l.Prms(), f);
-  l.Prms().SetTmFrmt("");
-  l.Prms().SetFlshLns(7);
-  ASSERT_EQ(l.Open(), 0u);
-  const int kThreads = 4, kLines = 500;
-  std::vector<std::thread> ts;
-  for (int t = 0; t < kThreads; ++t)
-    ts.emplace_back([&, t] {
-      for (int i = 0; i < kLines; ++i) l.Write("---", "T%d %d", t, i);
-    });
-  for (auto& t : ts) t.join();
-  l.Close();
-  std::vector<std::string> lines = Lines(ReadAll(f));
-  ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
-  std::vector<int> next(kThreads, 0);
-  for (const std::string& s : lines) {
-    int t = -1, i = -1;
-    ASSERT_EQ(sscanf(s.c_str(), "T%d %d", &t, &i), 2) << s;
-    ASSERT_EQ(i, next[t]++) << s;  // each writer's order is kept
+  WriteAll(d("t.wli"), "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\nFlshLns=50\r\nFlshSec=0\r\n[Evts]\r\n...=\r\n");
+  TLog ev;
+  EventPrms(ev.Prms(), d("ev.log"), "");
+  ev.Prms().SetFlshLns(7);
+  TAsyncLog tr(d("t.wli").c_str(), d("t.log").c_str());
+  const int kThreads = 3, kLines = 1000;
+  for (TLog* l : {(TLog*)&ev, (TLog*)&tr}) {
+    ASSERT_EQ(l->Open(), 0u);
+    std::vector<std::thread> ts;
+    for (int t = 0; t < kThreads; ++t)
+      ts.emplace_back([=] {
+        for (int i = 0; i < kLines; ++i) EXPECT_EQ(l->Write("ABC", "%d %d", t, i), 0u);
+      });
+    for (auto& t : ts) t.join();
+    l->Close();
   }
+  ExpectEachOnceInOrder(Lines(ReadAll(d("ev.log"))), "%d %d", kThreads, kLines);
+  ExpectEachOnceInOrder(Lines(ReadAll(d("t.log"))), "ABC %d %d", kThreads, kLines);
 }
 
 TEST(LogExpect, WritesTheExpectationLine) {
   TTmpDir d;
-  EXPECT_EQ(&Log(), &Log());
   TWliLog* l = dynamic_cast<TWliLog*>(&Log());
   ASSERT_NE(l, nullptr);
   l->SetPrmsFileNm(d("p.wli").c_str());

@@ -17,12 +17,11 @@ constexpr int kWaitMs = 15000;  // a condition that must come true: generous for
 inline std::string ReadAll(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::string();
   std::string s;
   char buf[65536];
   DWORD rd = 0;
-  while (ReadFile(h, buf, sizeof buf, &rd, nullptr) && rd) s.append(buf, rd);
-  CloseHandle(h);
+  while (h != INVALID_HANDLE_VALUE && ReadFile(h, buf, sizeof buf, &rd, nullptr) && rd) s.append(buf, rd);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   return s;
 }
 
@@ -30,88 +29,65 @@ inline void WriteAll(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
   DWORD wr = 0;
-  ASSERT_TRUE(WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr));
+  EXPECT_TRUE(WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr));
   CloseHandle(h);
 }
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-inline bool WaitFor(const std::function<bool()>& cond, int ms = kWaitMs) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    if (cond()) return true;
+inline bool WaitFor(const std::function<bool()>& cond) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return cond();
+  return true;
 }
 
+// The lines of a file's text, without their "\r\n".
 inline std::vector<std::string> Lines(const std::string& s) {
   std::vector<std::string> out;
-  size_t pos = 0;
-  while (pos < s.size()) {
-    size_t e = s.find("\r\n", pos);
-    if (e == std::string::npos) {
-      out.push_back(s.substr(pos));
-      break;
-    }
-    out.push_back(s.substr(pos, e - pos));
-    pos = e + 2;
+  for (size_t pos = 0, e = 0; e != std::string::npos && pos < s.size(); pos = e + 2) {
+    e = s.find("\r\n", pos);
+    out.push_back(s.substr(pos, e == std::string::npos ? e : e - pos));
   }
   return out;
 }
 
-inline size_t Count(const std::string& s, const std::string& what) {
-  size_t n = 0;
-  for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
-  return n;
-}
-
-inline std::string Hex(unsigned v) {
-  char b[16];
-  snprintf(b, sizeof b, "%#06x", v);
-  return b;
+// Lines written by several threads or processes, read with fmt into (writer, sequence number): each
+// writer's lines 0..n-1 must be there once, whole and in order.
+inline void ExpectEachOnceInOrder(const std::vector<std::string>& lines, const char* fmt, int writers, int n) {
+  std::vector<int> next(writers, 0);
+  for (const std::string& s : lines) {
+    int t = -1, i = -1;
+    ASSERT_EQ(sscanf(s.c_str(), fmt, &t, &i), 2) << "split or mixed line: " << s;
+    ASSERT_TRUE(t >= 0 && t < writers) << s;
+    ASSERT_EQ(i, next[t]++) << "lost, repeated or reordered line: " << s;
+  }
+  for (int t = 0; t < writers; ++t) EXPECT_EQ(next[t], n) << "writer " << t;
 }
 
 // A fresh folder under the temp path, removed with its files at the end of the test.
 class TTmpDir {
  public:
   TTmpDir() {
-    char tmp[MAX_PATH + 1];
+    char tmp[MAX_PATH + 1], nm[64];
     GetTempPathA(sizeof tmp, tmp);
     static int seq = 0;
-    const testing::TestInfo* ti = testing::UnitTest::GetInstance()->current_test_info();
-    char nm[64];
-    snprintf(nm, sizeof nm, "ydlog_%lu_%d_", GetCurrentProcessId(), ++seq);
-    m_Dir = std::string(tmp) + nm + (ti ? ti->name() : "x");
-    for (char& c : m_Dir)
-      if (c == '/') c = '_';
+    snprintf(nm, sizeof nm, "ydlog_%lu_%d\\", GetCurrentProcessId(), ++seq);
+    m_Dir = std::string(tmp) + nm;
     CreateDirectoryA(m_Dir.c_str(), nullptr);
-    m_Dir += "\\";
   }
   ~TTmpDir() {
     WIN32_FIND_DATAA fd;
     HANDLE f = FindFirstFileA((m_Dir + "*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((m_Dir + fd.cFileName).c_str());
-      } while (FindNextFileA(f, &fd));
-      FindClose(f);
-    }
+    for (bool more = f != INVALID_HANDLE_VALUE; more; more = FindNextFileA(f, &fd))
+      DeleteFileA((m_Dir + fd.cFileName).c_str());
+    if (f != INVALID_HANDLE_VALUE) FindClose(f);
     RemoveDirectoryA(m_Dir.c_str());
   }
   std::string operator()(const std::string& name) const { return m_Dir + name; }
   const std::string& Dir() const { return m_Dir; }
-  std::vector<std::string> Files() const {
-    std::vector<std::string> out;
-    WIN32_FIND_DATAA fd;
-    HANDLE f = FindFirstFileA((m_Dir + "*").c_str(), &fd);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
-    } while (FindNextFileA(f, &fd));
-    FindClose(f);
-    return out;
-  }
 
  private:
   std::string m_Dir;
