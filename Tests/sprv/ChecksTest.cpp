@@ -91,21 +91,3 @@ TEST(Checks, HungRowCountsAndResets) {
     EXPECT_EQ(row[i] ? HUNG + std::to_string(row[i]) + "/2)" : "", S(r.Cmnt())) << i;
   }
 }
-
-// Given measures through Run with a child that would live for a minute: stopped at the first pass.
-TEST(Checks, HandlesOverStopsAtFirstPass) {
-  TTmp log("handles");
-  TGivenMeasures g;
-  g.HandleCnt = 101;
-  TProcessMngr m;
-  Prepare(m, Child("ch_exit") + " 0 60000", log.Path);
-  m.SetMeasures(&g);
-  m.SetHandlesLmt(100);
-  m.SetChkIntrvl(200);
-  m.SetAttemptsLmt(1);
-  EXPECT_FALSE(m.Run().IsErr());
-  EXPECT_EQ(1359u, m.ExitCode());
-  EXPECT_EQ(1, g.HandlesAsked);
-  EXPECT_EQ((std::vector<std::string>{START, CHK + HANDLES + "101/100). ", STOPPING, STOPPED, ATTEMPTS + "1/1."}),
-            EvtLines(log.Path));
-}

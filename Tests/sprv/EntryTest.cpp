@@ -101,44 +101,40 @@ TEST(Entry, ExitStatusAndEventLog) {
   EXPECT_TRUE(st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_NOT_FOUND) << st;
 }
 
-BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
-  auto* f = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
-  DWORD pid = 0;
-  char t[64] = {};
-  GetWindowThreadProcessId(w, &pid);
-  GetWindowTextA(w, t, sizeof t);
-  if (pid != f->first || strncmp(t, "Ruriruriv", 9) != 0) return TRUE;
-  f->second = w;
-  return FALSE;
-}
-
-// The first control of the class with a text, or else the first of the class.
-BOOL CALLBACK FindCtl(HWND w, LPARAM lp) {
-  auto* c = reinterpret_cast<std::tuple<const char*, HWND, std::string>*>(lp);
-  char cls[32] = {}, t[4096] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (lstrcmpiA(cls, std::get<0>(*c)) != 0) return TRUE;
-  SendMessageA(w, WM_GETTEXT, sizeof t, reinterpret_cast<LPARAM>(t));
-  if (*t || !std::get<1>(*c)) *c = std::make_tuple(std::get<0>(*c), w, std::string(t));
-  return !*t;
+// The first child window of the class with a text (or without one when none has a text).
+HWND Ctl(HWND box, const char* cls, std::string* txt) {
+  HWND found = nullptr;
+  for (HWND w = GetWindow(box, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    char c[32] = {}, t[4096] = {};
+    GetClassNameA(w, c, sizeof c);
+    if (lstrcmpiA(c, cls) != 0) continue;
+    SendMessageA(w, WM_GETTEXT, sizeof t, reinterpret_cast<LPARAM>(t));
+    if (*t || !found) found = w, *txt = t;
+    if (*t) break;
+  }
+  return found;
 }
 
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
 TEST(Entry, ParameterErrorShowsUsageBox) {
   TChild c;
   ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("ch_exit") + " 0"));
-  std::pair<DWORD, HWND> box(c.pi.dwProcessId, nullptr);
-  for (DWORD t0 = GetTickCount(); !box.second && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-  ASSERT_TRUE(box.second) << "no usage box";
-  std::tuple<const char*, HWND, std::string> txt("Static", nullptr, ""), btn("Button", nullptr, "");
-  for (DWORD t0 = GetTickCount(); std::get<2>(txt).empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
-    EnumChildWindows(box.second, FindCtl, reinterpret_cast<LPARAM>(&txt));
-  EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), std::get<2>(txt));
+  HWND box = nullptr;
+  std::string txt, none;
+  for (DWORD t0 = GetTickCount(); txt.empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
+    for (HWND w = GetTopWindow(nullptr); w && txt.empty(); w = GetWindow(w, GW_HWNDNEXT)) {
+      DWORD pid = 0;
+      char t[64] = {};
+      GetWindowThreadProcessId(w, &pid);
+      GetWindowTextA(w, t, sizeof t);
+      if (pid == c.pi.dwProcessId && strncmp(t, "Ruriruriv", 9) == 0 && Ctl(w, "Static", &txt)) box = w;
+    }
+  ASSERT_TRUE(box) << "no usage box";
+  EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), txt);
   EXPECT_EQ(0xFFFFFFFFu, c.Wait(0));  // its countdown runs for hours
-  EnumChildWindows(box.second, FindCtl, reinterpret_cast<LPARAM>(&btn));
-  ASSERT_TRUE(std::get<1>(btn));
-  PostMessageA(std::get<1>(btn), BM_CLICK, 0, 0);
+  HWND btn = Ctl(box, "Button", &none);
+  ASSERT_TRUE(btn);
+  PostMessageA(btn, BM_CLICK, 0, 0);
   EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
 }
 
