@@ -1,3 +1,4 @@
+// Threads, handles and mutexes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,54 +16,36 @@ namespace {
 const uint32_t kLong = 20000;  // a wait that must end: generous for a loaded machine
 const uint32_t kShort = 100;   // a wait that must time out
 
-class TThrowThrd : public TThrd {
- public:
-  explicit TThrowThrd(int kind) : m_Kind(kind) {}
-
- protected:
-  void Exec() override {
-    if (m_Kind == 0) throw EInvalidArgument(__FILE__, __LINE__, "x>0");
-    throw 42;
-  }
-  uint32_t ExitVal() override { return 7; }
-
- private:
-  int m_Kind;
-};
-
+// Mode 0 runs, 1 skips the run in Prepare, 2 throws a known exception, 3 an unknown one.
 class TFlagThrd : public TThrd {
  public:
+  explicit TFlagThrd(int mode = 0) : m_Mode(mode) {}
   std::atomic<bool> Ran{false};
-  bool Prep = true;
 
  protected:
-  bool Prepare() override { return Prep; }
-  void Exec() override { Ran = true; }
+  bool Prepare() override { return m_Mode != 1; }
+  void Exec() override {
+    if (m_Mode == 2) throw EInvalidArgument(__FILE__, __LINE__, "x>0");
+    if (m_Mode == 3) throw 42;
+    Ran = true;
+  }
   uint32_t ExitVal() override { return Ran ? 5 : 6; }
-};
-
-// Waits for an event, then ends.
-class TGateThrd : public TThrd {
- public:
-  explicit TGateThrd(HANDLE gate) : m_Gate(gate) {}
-
- protected:
-  void Exec() override { WaitForSingleObject(m_Gate, kLong); }
 
  private:
-  HANDLE m_Gate;
+  int m_Mode;
 };
 
-// Counts WM_USER messages until WM_QUIT; the exit value is the sum of their wParam.
+// Sums the wParam of WM_USER messages until WM_QUIT; the sum is the exit value.
 class TMsgThrd : public TThrd {
  public:
-  explicit TMsgThrd(HANDLE ready) : m_Ready(ready) {}
+  HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ~TMsgThrd() override { CloseHandle(Ready); }
 
  protected:
   bool Prepare() override {
     MSG m;
     PeekMessageA(&m, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // makes the queue before anyone posts
-    SetEvent(m_Ready);
+    SetEvent(Ready);
     return true;
   }
   void Exec() override {
@@ -73,7 +56,6 @@ class TMsgThrd : public TThrd {
   uint32_t ExitVal() override { return m_Sum; }
 
  private:
-  HANDLE m_Ready;
   uint32_t m_Sum = 0;
 };
 
@@ -81,29 +63,22 @@ class TResCmd : public TCommand {
  public:
   explicit TResCmd(uint32_t svrt) : m_Svrt(svrt) {}
   TRes Exec() override { return TRes(5, "test", m_Svrt); }
-  int Calls = 0;
 
  private:
   uint32_t m_Svrt;
 };
 
-uint32_t RunToEnd(TThrd& t, uint32_t flags = 0) {
-  EXPECT_EQ(t.Start(flags), 0u);
+uint32_t RunToEnd(TThrd& t) {
+  EXPECT_EQ(t.Start(0), 0u);
   EXPECT_EQ(t.Wait(kLong), 0u);
   return t.ExitCode();
 }
 
 HANDLE NewEvent(bool signalled = false) { return CreateEventA(nullptr, TRUE, signalled, nullptr); }
 
-bool HandleKnown(HANDLE h) {
-  DWORD f;
-  return GetHandleInformation(h, &f) != 0;
-}
-
 // Handle numbers are reused at once, so whether an object is still held is seen through its name.
 // Object names carry the process id: another run of these tests may be going on at the same time.
-std::string EvName(const char* tag) { return std::string("YD_ThrdTest_") + tag + std::to_string(GetCurrentProcessId()); }
-HANDLE NamedEvent(const std::string& name) { return CreateEventA(nullptr, TRUE, FALSE, name.c_str()); }
+std::string ObjName(const char* tag) { return std::string("YD_ThrdTest_") + tag + std::to_string(GetCurrentProcessId()); }
 bool NameAlive(const std::string& name) {
   HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name.c_str());
   if (h) CloseHandle(h);
@@ -112,29 +87,13 @@ bool NameAlive(const std::string& name) {
 
 }  // namespace
 
-TEST(Thrd, ExceptionsEndTheThreadWith1359) {
-  TThrowThrd known(0), unknown(1);
-  EXPECT_EQ(RunToEnd(known), 1359u);
-  EXPECT_EQ(RunToEnd(unknown), 1359u);
-}
-
-TEST(Thrd, ExitValueAndPrepare) {
-  TFlagThrd runs;
-  EXPECT_EQ(RunToEnd(runs), 5u);
-  EXPECT_TRUE(runs.Ran);
-  TFlagThrd skips;
-  skips.Prep = false;
-  EXPECT_EQ(RunToEnd(skips), 6u);
-  EXPECT_FALSE(skips.Ran);
-  EXPECT_NE(runs.Id(), 0u);
-  EXPECT_NE(runs.Id(), skips.Id());
-}
-
-TEST(Thrd, CmdThrdExitCodeFollowsTheResult) {
-  struct {
-    uint32_t svrt;
-    uint32_t exit;
-  } cases[] = {{SVRT_ERR, 0}, {SVRT_OK, 1}, {SVRT_WARN, 1}, {SVRT_INFO, 1}};
+TEST(Thrd, ExitCodes) {
+  struct { int mode; uint32_t exit; } modes[] = {{0, 5}, {1, 6}, {2, 1359}, {3, 1359}};
+  for (const auto& c : modes) {
+    TFlagThrd t(c.mode);
+    EXPECT_EQ(RunToEnd(t), c.exit) << c.mode;
+  }
+  struct { uint32_t svrt, exit; } cases[] = {{SVRT_ERR, 0}, {SVRT_OK, 1}, {SVRT_WARN, 1}, {SVRT_INFO, 1}};
   for (const auto& c : cases) {
     TResCmd cmd(c.svrt);
     TCmdThrd t(&cmd);
@@ -142,61 +101,37 @@ TEST(Thrd, CmdThrdExitCodeFollowsTheResult) {
     EXPECT_EQ(t.Ok(), c.exit == 1);
   }
   TCommand base;  // the base command has nothing to run: an error
-  TCmdThrd b(&base);
+  TCmdThrd b(&base), none(nullptr);
   EXPECT_EQ(RunToEnd(b), 0u);
-  TCmdThrd none(nullptr);
   EXPECT_EQ(RunToEnd(none), 0u);
 }
 
-TEST(Thrd, SuspendedStartRunsOnlyWhenResumed) {
-  TFlagThrd t;
-  ASSERT_EQ(t.Start(1), 0u);
-  EXPECT_EQ(t.Wait(kShort), 258u);
-  EXPECT_FALSE(t.Ran);
-  EXPECT_EQ(t.ExitCode(), static_cast<uint32_t>(STILL_ACTIVE));
-  ASSERT_EQ(t.Resume(), 0u);
-  EXPECT_EQ(t.Wait(kLong), 0u);
-  EXPECT_TRUE(t.Ran);
-  EXPECT_EQ(t.ExitCode(), 5u);
-}
-
-TEST(Thrd, WaitTimesOutWhileRunning) {
-  HANDLE gate = NewEvent();
-  TGateThrd t(gate);
-  EXPECT_EQ(t.Wait(0), static_cast<uint32_t>(ERROR_INVALID_HANDLE));  // not started
-  ASSERT_EQ(t.Start(0), 0u);
-  EXPECT_EQ(t.Wait(kShort), 258u);
-  SetEvent(gate);
-  EXPECT_EQ(t.Wait(kLong), 0u);
-  EXPECT_EQ(t.Wait(0), 0u);
-  EXPECT_EQ(t.Start(0), static_cast<uint32_t>(ERROR_ALREADY_INITIALIZED));  // a thread object starts once
-  CloseHandle(gate);
-}
-
-TEST(Thrd, PerThreadMutexLivesWithTheObject) {
+TEST(Thrd, StartSuspendedWaitAndPerThreadMutex) {
   std::string name;
   {
-    HANDLE gate = NewEvent();
-    TGateThrd t(gate);
-    ASSERT_EQ(t.Start(0), 0u);
+    TFlagThrd t;
+    EXPECT_EQ(t.Wait(0), static_cast<uint32_t>(ERROR_INVALID_HANDLE));  // not started
+    ASSERT_EQ(t.Start(1), 0u);
+    EXPECT_EQ(t.Wait(kShort), 258u);
+    EXPECT_FALSE(t.Ran);
+    EXPECT_EQ(t.ExitCode(), static_cast<uint32_t>(STILL_ACTIVE));
     name = "YD_TThrd_" + std::to_string(t.Id());
     HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
     EXPECT_NE(m, nullptr) << name;
     if (m) CloseHandle(m);
-    SetEvent(gate);
+    ASSERT_EQ(t.Resume(), 0u);
     EXPECT_EQ(t.Wait(kLong), 0u);
-    CloseHandle(gate);
+    EXPECT_EQ(t.ExitCode(), 5u);
+    EXPECT_EQ(t.Start(0), static_cast<uint32_t>(ERROR_ALREADY_INITIALIZED));  // a thread object starts once
   }
-  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);  // the mutex lives with the object
 }
 
 TEST(Thrd, PostMsgReachesTheThreadFromSeveralPosters) {
-  HANDLE ready = NewEvent();
-  TMsgThrd t(ready);
-  EXPECT_NE(t.PostMsg(WM_USER, 1, 0), 0u);  // no thread yet
+  TMsgThrd t;
+  EXPECT_EQ(t.PostMsg(WM_USER, 1, 0), 1444u);  // no thread yet
   ASSERT_EQ(t.Start(0), 0u);
-  ASSERT_EQ(WaitForSingleObject(ready, kLong), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(t.Ready, kLong), WAIT_OBJECT_0);
   const int kPosters = 4, kEach = 50;
   std::atomic<int> failed{0};
   std::vector<std::thread> posters;
@@ -210,18 +145,25 @@ TEST(Thrd, PostMsgReachesTheThreadFromSeveralPosters) {
   EXPECT_EQ(t.PostMsg(WM_QUIT, 0, 0), 0u);
   EXPECT_EQ(t.Wait(kLong), 0u);
   EXPECT_EQ(t.ExitCode(), static_cast<uint32_t>(2 * kPosters * kEach));
-  CloseHandle(ready);
 }
 
-TEST(Handle, CloseSkipsNoneAndInvalidValues) {
-  THandle none;
-  EXPECT_EQ(none.Close(), 0u);
+TEST(Handle, OwnsMovesAndDropsStaleValues) {
   THandle inv(INVALID_HANDLE_VALUE);
   EXPECT_TRUE(inv.IsNone());  // the invalid-handle value is stored as none, never closed
   EXPECT_EQ(inv.Close(), 0u);
 
-  HANDLE e = NewEvent();
-  HANDLE dup;
+  std::string name = ObjName("Owns");
+  {
+    THandle a(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+    THandle b(std::move(a));
+    EXPECT_TRUE(a.IsNone());
+    THandle c;
+    c = std::move(b);
+    EXPECT_TRUE(NameAlive(name));
+  }
+  EXPECT_FALSE(NameAlive(name));  // closed by the last owner
+
+  HANDLE e = NewEvent(), dup;
   ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), e, GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS));
   CloseHandle(e);
   THandle stale(e);  // a value the system no longer knows, unless it was handed out again meanwhile
@@ -231,45 +173,14 @@ TEST(Handle, CloseSkipsNoneAndInvalidValues) {
     EXPECT_EQ(stale.Close(), 0u);
     EXPECT_TRUE(stale.IsNone());  // forgotten: the number may belong to another object later
   }
-  EXPECT_TRUE(HandleKnown(dup));
+  DWORD f;
+  EXPECT_TRUE(GetHandleInformation(dup, &f));
   CloseHandle(dup);
-}
 
-TEST(Handle, OwnsAndMoves) {
-  std::string name = EvName("Owns");
-  HANDLE e = NamedEvent(name);
-  {
-    THandle a(e);
-    EXPECT_TRUE(a.IsValid());
-    THandle b(std::move(a));
-    EXPECT_TRUE(a.IsNone());
-    EXPECT_EQ(b.Get(), e);
-    THandle c;
-    c = std::move(b);
-    EXPECT_EQ(c.Get(), e);
-    EXPECT_TRUE(NameAlive(name));
-  }
-  EXPECT_FALSE(NameAlive(name));  // closed by the last owner
-
-  THandle d(NamedEvent(name));
-  EXPECT_EQ(d.Close(), 0u);
-  EXPECT_TRUE(d.IsNone());
-  EXPECT_FALSE(NameAlive(name));
-  HANDLE g = NewEvent();
-  d.Attach(g);
-  EXPECT_EQ(d.Detach(), g);
-  EXPECT_TRUE(d.IsNone());
-  EXPECT_TRUE(HandleKnown(g));
-  CloseHandle(g);
-}
-
-TEST(Handle, SyncObjWait) {
   TSyncObj on, off, none;
   on.Attach(NewEvent(true));
   off.Attach(NewEvent(false));
-  EXPECT_EQ(on.Wait(0), 0u);
   EXPECT_EQ(on.Wait(kShort), 0u);
-  EXPECT_EQ(off.Wait(0), 258u);
   DWORD t0 = GetTickCount();
   EXPECT_EQ(off.Wait(kShort), 258u);
   EXPECT_GE(GetTickCount() - t0, kShort / 2);
@@ -277,15 +188,12 @@ TEST(Handle, SyncObjWait) {
 }
 
 TEST(Mutex, CreateOpenLockReleaseAbandon) {
-  std::string nm = EvName("Mutex");
-  const char* name = nm.c_str();
+  std::string name = ObjName("Mutex");
   TMutex a;
-  ASSERT_EQ(a.Crt(false, name), 0u);
-  EXPECT_STREQ(a.Name().Str(), name);
+  ASSERT_EQ(a.Crt(false, name.c_str()), 0u);
   EXPECT_EQ(a.Lock(0), 0u);
-
   TMutex b;
-  b.SetName(name);
+  b.SetName(name.c_str());
   ASSERT_EQ(b.Open(SYNCHRONIZE | MUTEX_MODIFY_STATE, false), 0u);
   HANDLE first = b.Get();
   EXPECT_EQ(b.Open(SYNCHRONIZE, false), 0u);  // already open: nothing is opened
@@ -296,7 +204,6 @@ TEST(Mutex, CreateOpenLockReleaseAbandon) {
   EXPECT_EQ(other, 258u);  // held by this thread
   EXPECT_EQ(a.Release(), 0u);
   EXPECT_NE(a.Release(), 0u);  // not owned any more
-
   // A thread that ends holding the mutex leaves it abandoned to the next waiter.
   std::thread([&] { other = b.Lock(kLong); }).join();
   EXPECT_EQ(other, 0u);
@@ -304,29 +211,19 @@ TEST(Mutex, CreateOpenLockReleaseAbandon) {
   EXPECT_EQ(a.Release(), 0u);
 
   TMutex missing;
-  missing.SetName(EvName("NoSuchMutex").c_str());
+  missing.SetName(ObjName("NoSuchMutex").c_str());
   EXPECT_EQ(missing.Open(SYNCHRONIZE, false), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(missing.IsNone());
-}
 
-TEST(Mutex, DestructionReleasesTheMutex) {
-  std::string nm = EvName("Owned");
-  const char* name = nm.c_str();
+  // Destroying an owning object releases its count: the mutex is free again for another thread.
   {
-    TMutex held;
-    ASSERT_EQ(held.Crt(true, name), 0u);
-    TMutex again;
-    ASSERT_EQ(again.Crt(false, name), 0u);  // the same mutex stays alive after "held" goes
-    uint32_t rc = 0;
-    std::thread([&] { rc = again.Lock(0); }).join();
-    EXPECT_EQ(rc, 258u);
-    {
-      TMutex scoped;
-      ASSERT_EQ(scoped.Crt(false, name), 0u);
-      ASSERT_EQ(scoped.Lock(0), 0u);  // a second ownership count on this thread
-    }
-    held.Release();
-    std::thread([&] { rc = again.Lock(0); if (rc == 0) again.Release(); }).join();
-    EXPECT_EQ(rc, 0u);  // the scoped object released its count when it went
+    TMutex scoped;
+    ASSERT_EQ(scoped.Crt(false, name.c_str()), 0u);
+    ASSERT_EQ(scoped.Lock(0), 0u);
   }
+  std::thread([&] {
+    other = b.Lock(0);
+    if (other == 0) b.Release();
+  }).join();
+  EXPECT_EQ(other, 0u);
 }
