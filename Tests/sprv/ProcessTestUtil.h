@@ -8,23 +8,38 @@
 
 namespace sprvtest {
 
-extern const std::string START;       // "Запуск."
-extern const std::string START_ERR;   // "Ошибка запуска. "
-extern const std::string EXITED;      // "Завершение: exit code="
-extern const std::string EXITED_CHK;  // "Завершение: код "
-extern const std::string STOPPING;    // "Принудительное завершение..."
-extern const std::string STOPPED;     // "Принудительное завершение выполнено."
-extern const std::string ATTEMPTS;    // "Завершение по числу перезапусков "
-extern const std::string CHK;         // "Проверка: "
-extern const std::string RUN_TM;      // "Превышение времени выполнения ("
-extern const std::string MEM;         // "Превышение объема памяти ("
-extern const std::string HANDLES;     // "Превышение числа дескрипторов ("
-extern const std::string GDI;         // "Превышение объектов GDI ("
-extern const std::string HUNG;        // "Повисание приложения ("
-extern const std::string ERR_PRM;     // "Ошибка в параметре "
+inline const std::string START = "\xc7\xe0\xef\xf3\xf1\xea.";  // "Запуск."
+inline const std::string START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ";  // "Ошибка запуска. "
+inline const std::string EXITED = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=";  // "Завершение: exit code="
+inline const std::string EXITED_CHK = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ";  // "Завершение: код "
+// "Принудительное завершение..."
+inline const std::string STOPPING = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 "
+    "\xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...";
+// "Принудительное завершение выполнено."
+inline const std::string STOPPED = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 "
+    "\xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.";
+// "Завершение по числу перезапусков "
+inline const std::string ATTEMPTS = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
+    "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ";
+inline const std::string CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";  // "Проверка: "
+// "Превышение времени выполнения ("
+inline const std::string RUN_TM = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xe2\xf0\xe5\xec\xe5\xed\xe8 "
+    "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (";
+// "Превышение объема памяти ("
+inline const std::string MEM = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xec\xe0 "
+    "\xef\xe0\xec\xff\xf2\xe8 (";
+// "Превышение числа дескрипторов ("
+inline const std::string HANDLES = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xf7\xe8\xf1\xeb\xe0 "
+    "\xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (";
+// "Превышение объектов GDI ("
+inline const std::string GDI = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (";
+// "Повисание приложения ("
+inline const std::string HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (";
+// "Ошибка в параметре "
+inline const std::string ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";
 
 std::string S(const TStr& s);
-// True when the line is the prefix, a decimal number and the suffix; the number goes to num.
+// True when the line is the prefix, a decimal number (to num) and the suffix.
 bool NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix,
                 unsigned long long* num = nullptr);
 // A child program of the build, quoted: "Z:\...\children\ch_exit.exe".
@@ -36,8 +51,8 @@ struct TTmp {
   ~TTmp() { DeleteFileA(Path.c_str()); }
 };
 std::string ReadFile(const std::string& path);
-// The event log's lines with the stamp "dd.MM.yyyy HH:mm:ss " checked and cut; a bad stamp or a missing
-// final CR LF gives a "<bad: ...>" line so that the comparison fails.
+// The event log's lines with the stamp "dd.MM.yyyy HH:mm:ss " checked and cut; a bad stamp or no final CR LF
+// gives a "<bad: ...>" line.
 std::vector<std::string> EvtLines(const std::string& path);
 // The parser run over a whole command line; the expected codes in their order.
 TRes Parse(TProcessMngr& m, const std::string& cmdLn);
@@ -45,8 +60,8 @@ std::vector<uint32_t> Codes(const TProcessMngr& m);
 // The default expected codes and an event log file.
 void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile);
 
-// The trace lines of the given types written during its life, without stamps or ids. The trace log is not
-// opened by the tests, so the lines stay queued until Lines() writes them out.
+// The trace lines of the given types written during its life, without stamps or ids; they stay queued
+// until Lines() writes them out.
 class TTraceCapture {
  public:
   TTraceCapture(std::initializer_list<const char*> tps = {"WP.", "SP."});
