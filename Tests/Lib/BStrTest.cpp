@@ -55,14 +55,14 @@ TEST(BStrHeap, BuffersAndFailedAllocation) {
   EXPECT_NE(c.Data(), b.Data());
   EXPECT_STREQ(static_cast<char*>(c.Data()), "123456789");
   const size_t huge = size_t(1) << 60;
+  std::string msg = "no exception";
   try {
-    YdAlloc(huge);
-    FAIL() << "no exception";
+    b.ReAlloc(huge);
   } catch (const EBadAlloc& e) {
-    EXPECT_EQ(std::string(e.Msg()).rfind("[EBadAlloc(sz=1152921504606846976)] 'Src/Lib/BStr' line ", 0), 0u);
+    msg = e.Msg();
   }
-  EXPECT_THROW(b.ReAlloc(huge), EBadAlloc);
-  EXPECT_EQ(YdFree(nullptr), 0u);
+  EXPECT_EQ(msg.rfind("[EBadAlloc(sz=1152921504606846976)] 'Src/Lib/BStr' line ", 0), 0u) << msg;
+  EXPECT_THROW(YdAlloc(huge), EBadAlloc);
 }
 
 TEST(BStrEdit, OwnTextAsArgumentSurvivesReallocation) {
@@ -94,20 +94,18 @@ TEST(BStrEdit, InsDelAndTheirException) {
   EXPECT_STREQ(s.Str(), ">cde");
   s.Del(2);
   EXPECT_STREQ(s.Str(), ">c");
-  struct { const char* txt; uint32_t pos, n; const char* msg; } bad[] = {
-      {"", 0, 0, "[EOutOfRange(idx=0,cnt=0)] 'Src/Lib/BStr' line 70 "},
-      {"abc", 3, 0, "[EOutOfRange(idx=3,cnt=3)] 'Src/Lib/BStr' line 70 "},
-      {"abc", 1, 3, "[EOutOfRange(idx=1,cnt=3)] 'Src/Lib/BStr' line 70 "},
-      {"abc", 1, 0xFFFFFFFFu, "[EOutOfRange(idx=1,cnt=3)] 'Src/Lib/BStr' line 70 "},
-  };
+  struct { const char* txt; uint32_t pos, n, idx; } bad[] = {{"", 0, 0, 0}, {"abc", 3, 0, 3}, {"abc", 1, 3, 1},
+                                                               {"abc", 1, 0xFFFFFFFFu, 1}};
   for (auto& c : bad) {
     TStr t(c.txt);
+    std::string msg = "no exception";
     try {
       t.Del(c.pos, c.n);
-      ADD_FAILURE() << "no exception for " << c.pos << "," << c.n;
     } catch (const EException& e) {
-      EXPECT_STREQ(e.Msg(), c.msg);
+      msg = e.Msg();
     }
+    EXPECT_EQ(msg, "[EOutOfRange(idx=" + std::to_string(c.idx) + ",cnt=" + std::to_string(strlen(c.txt)) +
+                       ")] 'Src/Lib/BStr' line 70 ");
     EXPECT_STREQ(t.Str(), c.txt);
   }
 }
@@ -169,16 +167,12 @@ TEST(BStrFind, FindRplFindRe) {
   EXPECT_EQ(s.Find(kYABLOKO), -1);
   EXPECT_EQ(s.Find(kYABLOKO, 0, 1), 2);
   EXPECT_EQ(s.Find("b", 100), -1);
-  EXPECT_EQ(s.Find(nullptr), -1);
-  EXPECT_EQ(FindTxt("abcabc", "bc", 2), 4);
   EXPECT_EQ(FindTxt(nullptr, "a"), -1);
 
-  s.Set("%x%/%X%");
+  s.Set("%x%/%X%/%X%");
   EXPECT_EQ(s.Rpl("%X%", "ab"), 1u);
-  EXPECT_STREQ(s.Str(), "%x%/ab");
-  s.Set("%x%/%X%");
   EXPECT_EQ(s.Rpl("%X%", "", 0, RPL_ALL | 1), 2u);
-  EXPECT_STREQ(s.Str(), "/");
+  EXPECT_STREQ(s.Str(), "/ab/");
   s.Set("aaa");
   EXPECT_EQ(s.Rpl("a", "aa", 1, RPL_ALL), 2u);  // continues behind each inserted text
   EXPECT_STREQ(s.Str(), "aaaaa");

@@ -7,13 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Lib/Res.h"
-#include "Lib/Thrd.h"
 #include "Log/Log.h"
+#include "ThrdUtil.h"
 
 namespace {
-
-const uint32_t kLong = 20000;  // a wait that must end: generous for a loaded machine
 
 std::string F(const char* fmt, ...) {
   char buf[512];
@@ -95,33 +92,6 @@ class ThrdTrace : public ::testing::Test {
   std::string m_File;
 };
 
-// Ends with 7, or throws when told to.
-class TSevenThrd : public TThrd {
- public:
-  bool Throw = false;
-
- protected:
-  void Exec() override {
-    if (Throw) throw EInvalidArgument("ThrdTraceTest", 7, "trace");
-  }
-  uint32_t ExitVal() override { return 7; }
-};
-
-class TQueueThrd : public TThrd {
- public:
-  HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ~TQueueThrd() override { CloseHandle(Ready); }
-
- protected:
-  void Exec() override {
-    MSG m;
-    PeekMessageA(&m, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    SetEvent(Ready);
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
-    }
-  }
-};
-
 }  // namespace
 
 TEST_F(ThrdTrace, HandleWaitAndMutexLines) {
@@ -169,10 +139,8 @@ TEST_F(ThrdTrace, ThreadLines) {
   std::vector<TWant> w;
   {
     // All three live to the end of the block, so their thread ids and addresses stay apart.
-    TSevenThrd t;
-    TSevenThrd x;
-    x.Throw = true;
-    TQueueThrd q;
+    TFlagThrd t, x(2);
+    TMsgThrd q;
     ASSERT_EQ(t.Start(0), 0u);
     ASSERT_EQ(t.Wait(kLong), 0u);
     unsigned id = t.Id();
@@ -181,13 +149,13 @@ TEST_F(ThrdTrace, ThreadLines) {
     w.push_back({"STC", F("Closing thread handle: handle=%#08x this=%#08x result=0", Lo(t.Handle()), Lo(&t)), 1, false});
     w.push_back({"ST.", F("Thread routine begin(thrd=%#010x).", Lo(&t)), 1, false});
     w.push_back(
-        {"ST.", F("Thread routine end 7 (0x00000007) [thrd=%#010x id=%u(%#06x)].", Lo(&t), id, id), 1, false});
+        {"ST.", F("Thread routine end 5 (0x00000005) [thrd=%#010x id=%u(%#06x)].", Lo(&t), id, id), 1, false});
     w.push_back({"SMT", F("Creating mutex \"YD_TThrd_%u\": handle=", id), 1, true});
 
     ASSERT_EQ(x.Start(0), 0u);
     ASSERT_EQ(x.Wait(kLong), 0u);
     EXPECT_EQ(x.ExitCode(), 1359u);
-    std::string msg = EInvalidArgument("ThrdTraceTest", 7, "trace").Msg();
+    std::string msg = EInvalidArgument("ThrdTest", 7, "x>0").Msg();
     w.push_back({"ST!", F("Thread routine exception [thrd=%#010x,", Lo(&x)) + msg + "].", 1, false});
     w.push_back({"ST.", F("[thrd=%#010x ", Lo(&x)), 0, true});  // no end line after an exception
 
