@@ -1,8 +1,8 @@
-// Windows for the desktop tests: made and served by threads of the test program, under Xvfb.
+// Windows and message boxes for the desktop tests, under Xvfb.
 #pragma once
 #include <windows.h>
 
-#include <functional>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -10,99 +10,129 @@
 
 #include <gtest/gtest.h>
 
-#include "Lib/BStr.h"
-#include "ydgen.h"
+#include "Log/Log.h"
 
-// Skips a test when Wine has no display to create windows on.
-#define SKIP_WITHOUT_DISPLAY()                                                         \
-  do {                                                                                 \
-    if (!GuiHasDisplay()) GTEST_SKIP() << "no DISPLAY: windows cannot be created";     \
-  } while (0)
-
-bool GuiHasDisplay();
-
-// Holds the desktop for one test: each test searches every top-level window, so the desktop tests of
-// parallel test processes take turns (a window that does not answer would hold up the others).
-class GuiDesktopLock {
- public:
-  GuiDesktopLock();
-  ~GuiDesktopLock();
-
- private:
-  HANDLE m_Mtx;
-};
-
-// The lines written to the process trace log while it exists, each as the type code, a blank and the
-// text. The log is not opened: the lines are written out to a file of the tap's own when read.
+// The lines written to the process trace log from its making on, each as the type code, a blank and
+// the text. The log is not opened: the lines are written out to a file of the tap's own when counted.
 class TraceTap {
  public:
-  TraceTap();
-  ~TraceTap();
-  std::vector<std::string> Lines();
-  int Count(const std::string& line);                       // lines equal to this one
-  int CountPart(const char* tp, const std::string& part);   // lines of this type holding part
+  TraceTap() {
+    static int taps = 0;
+    char tmp[MAX_PATH + 1] = "";
+    GetTempPathA(sizeof(tmp), tmp);
+    m_File = std::string(tmp) + "YdGuiTrace_" + std::to_string(GetCurrentProcessId()) + "_" +
+             std::to_string(++taps) + ".log";
+    DeleteFileA(m_File.c_str());
+    TLogLock lock(Log(), kLogWaitMs);
+    TLogPrms& p = Log().Prms();
+    p.SetDflts();
+    p.SetTmFrmt("");
+    p.SetPidOn(false);
+    p.SetTidOn(false);
+    p.SetFlshLns(kNoWriteOut);
+    p.SetFlshSec(kNoWriteOut);
+    p.AddTp("...", "");
+    Log().Write("GT.", "trace tap %s", m_File.c_str());  // lines queued before it are not the tap's
+  }
+  ~TraceTap() {
+    TLogLock lock(Log(), kLogWaitMs);
+    Log().Prms().SetDflts();
+    Log().SetCurFileNm("");
+    DeleteFileA(m_File.c_str());
+  }
+  // Lines that start with `start` and hold `part`.
+  int Count(const std::string& start, const std::string& part = "") {
+    {
+      TLogLock lock(Log(), kLogWaitMs);
+      Log().SetCurFileNm(m_File.c_str());
+      Log().Flush();
+    }
+    std::ifstream f(m_File, std::ios::binary);
+    std::string line;
+    int n = 0;
+    for (bool mine = false; std::getline(f, line); mine = mine || line == "GT. trace tap " + m_File + "\r")
+      n += mine && line.compare(0, start.size(), start) == 0 && line.find(part) != std::string::npos;
+    return n;
+  }
 
  private:
+  static constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
+  static constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Count
   std::string m_File;
-  std::string m_Mark;
 };
 
+// Holds the desktop for one test: every search visits all top-level windows, so the desktop tests of
+// parallel test processes take turns. Windows the test made on its thread are destroyed at its end.
 class GuiTest : public testing::Test {
  protected:
-  void SetUp() override;
-  std::unique_ptr<GuiDesktopLock> m_Lock;
+  void SetUp() override {
+    if (!GetEnvironmentVariableA("DISPLAY", nullptr, 0)) GTEST_SKIP() << "no DISPLAY: windows cannot be created";
+    m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop");
+    if (m_Mtx) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
+    m_Trc.reset(new TraceTap);
+  }
+  void TearDown() override {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL { return DestroyWindow(w), TRUE; }, 0);
+    m_Trc.reset();
+    if (m_Mtx) ReleaseMutex(m_Mtx), CloseHandle(m_Mtx);
+  }
+  static constexpr DWORD kDesktopWaitMs = 120000;  // other desktop tests may hold the desktop this long together
+  HANDLE m_Mtx = nullptr;
   std::unique_ptr<TraceTap> m_Trc;
 };
 
 // A STATIC window: top-level (a popup) without a parent, else a child. Text may be empty.
-HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0);
+inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) {
+  DWORD style = (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE;
+  return CreateWindowExA(exStyle, "STATIC", txt, style, 10, 10, 200, 60, parent, nullptr, nullptr, nullptr);
+}
 
-// A thread of the test program that makes windows (build runs on it) and serves them until the host
-// ends. A hung host stops answering right after build until Answer().
-class WndHost {
- public:
-  explicit WndHost(std::function<void()> build, bool hung = false);
-  ~WndHost();
-  void Answer();
-  DWORD Tid() const { return m_Tid; }
-
- private:
-  void Run(std::function<void()> build);
-  bool m_Hung;
-  HANDLE m_Ready;
-  HANDLE m_Go;
-  DWORD m_Tid = 0;
-  std::thread m_T;
-};
-
-// Watches the message box of one thread from another thread, as a user would: reads its caption
-// whenever it changes and may press one of its buttons.
+// Watches the message box of this thread from another thread, as a user would: reads its caption
+// whenever it changes and may press one of its buttons, not before afterMs and, when onCountdown is
+// set, not before a countdown shows.
 class BoxWatch {
  public:
-  struct Plan {
-    int PressId = 0;                                       // 0: never press
-    std::function<bool(const std::string&)> PressWhen;     // given the caption; null: at once
-    uint32_t PressAfterMs = 0;                             // and not before this long after the box appeared
-  };
-  BoxWatch(DWORD boxTid, Plan plan);
-  ~BoxWatch();
-  void Join();
+  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false)
+      : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown); }) {}
+  ~BoxWatch() { Join(); }
+  void Join() {
+    if (m_T.joinable()) m_T.join();
+  }
+  // The bracketed countdowns seen, in order ("[3]" from "Cap [3]").
+  std::vector<std::string> Brackets() const {
+    std::vector<std::string> out;
+    for (const std::string& c : Caps)
+      if (c.rfind(" [") != std::string::npos && c.back() == ']') out.push_back(c.substr(c.rfind(" [") + 1));
+    return out;
+  }
 
   HWND Box = nullptr;
   std::vector<std::string> Caps;  // every caption seen, in order, no repeats
-  DWORD TmFound = 0;              // ticks when the box showed up
-  DWORD TmPressed = 0;
-  DWORD TmGone = 0;               // ticks when the box was seen gone
-  bool Pressed = false;
+  DWORD TmPressed = 0;            // ticks when a button was pressed
 
  private:
-  void Run();
-  DWORD m_BoxTid;
-  Plan m_Plan;
+  static constexpr DWORD kBoxAppearMs = 10000;  // a box appears within a fraction of a second, even when loaded
+  static constexpr DWORD kBoxLifeMs = 60000;    // the longest a watched box may stay open
+  static constexpr DWORD kPollMs = 20;          // well below the countdown's second
+  void Run(int pressId, DWORD afterMs, bool onCountdown) {
+    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < kBoxAppearMs; Sleep(kPollMs)) {
+      EnumThreadWindows(m_Tid, [](HWND w, LPARAM p) -> BOOL {
+        char cls[16] = "";
+        GetClassNameA(w, cls, sizeof(cls));
+        return lstrcmpA(cls, "#32770") == 0 ? (*reinterpret_cast<HWND*>(p) = w, FALSE) : TRUE;
+      }, reinterpret_cast<LPARAM>(&Box));
+    }
+    for (DWORD found = GetTickCount(); Box && GetTickCount() - found < kBoxLifeMs; Sleep(kPollMs)) {
+      char buf[512] = "";
+      GetWindowTextA(Box, buf, sizeof(buf));
+      if (!IsWindow(Box)) return;
+      if (Caps.empty() || Caps.back() != buf) Caps.push_back(buf);
+      if (pressId && !TmPressed && GetTickCount() - found >= afterMs && (!onCountdown || !Brackets().empty())) {
+        TmPressed = GetTickCount();
+        PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
+      }
+    }
+  }
+  DWORD m_Tid;
   std::thread m_T;
 };
-
-// Fills the names of a window search.
-void GuiNames(TQueue<TStr>& q, std::initializer_list<const char*> names);
-// The bracketed countdown captions seen, in order ("[3]" from "Cap [3]").
-std::vector<std::string> GuiBrackets(const std::vector<std::string>& caps);

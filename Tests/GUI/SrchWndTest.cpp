@@ -7,43 +7,27 @@
 
 namespace {
 
-class SrchWndTest : public GuiTest {};
+void Names(TQueue<TStr>& q, std::initializer_list<const char*> names) {
+  for (const char* n : names) q.Add(new TStr(n));
+}
 
-HWND Find(std::initializer_list<const char*> names, TRes* res = nullptr) {
+HWND Find(std::initializer_list<const char*> names, TCommand* cmp = nullptr) {
   TQueue<TStr> q;
-  GuiNames(q, names);
+  Names(q, names);
   HWND found = reinterpret_cast<HWND>(1);
-  TRes r = SrchWnd(found, q);
-  if (res) *res = r;
+  TStrCmpCmd exact;
+  TRes r = SrchWnd(found, q, cmp ? *cmp : exact);
+  EXPECT_FALSE(r.IsErr()) << r.Code();
   return found;
 }
 
-// The first of the given windows in EnumWindows order.
-HWND FirstOf(HWND a, HWND b) {
-  struct Ctx { HWND a, b, first; } ctx{a, b, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        Ctx& c = *reinterpret_cast<Ctx*>(p);
-        if (w != c.a && w != c.b) return TRUE;
-        c.first = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
-  return ctx.first;
-}
+class SrchWndTest : public GuiTest {};
 
 TEST_F(SrchWndTest, NamesMatchExactlyAndCaseSensitively) {
-  HWND wnd = nullptr;
-  WndHost host([&] { wnd = GuiMkWnd("ydTst Setup"); });
-  ASSERT_TRUE(wnd);
-  struct Case { const char* name; bool found; } cases[] = {
-      {"ydTst Setup", true}, {"ydTst setup", false}, {"ydTst Setup ", false}, {"ydTst Setu", false},
-      {"YDTST SETUP", false}};
-  for (const Case& c : cases) {
-    TRes r;
-    EXPECT_EQ(Find({c.name}, &r), c.found ? wnd : nullptr) << c.name;
-    EXPECT_FALSE(r.IsErr()) << c.name << ": " << r.Code();
-  }
+  HWND wnd = GuiMkWnd("ydTst Setup");
+  for (const char* miss : {"ydTst setup", "ydTst Setup ", "ydTst Setu", "YDTST SETUP"})
+    EXPECT_EQ(Find({miss}), nullptr) << miss;
+  EXPECT_EQ(Find({"ydTst Setup"}), wnd);
   char line[128];
   snprintf(line, sizeof(line), "UWE ::SrchWnd('ydTst Setup') found %#010x", (unsigned)(uintptr_t)wnd);
   EXPECT_EQ(m_Trc->Count(line), 1);
@@ -51,114 +35,73 @@ TEST_F(SrchWndTest, NamesMatchExactlyAndCaseSensitively) {
 }
 
 TEST_F(SrchWndTest, ControlInsideDialogIsReturnedNotTheDialog) {
-  HWND dlg = nullptr, panel = nullptr, inner = nullptr, other = nullptr;
-  WndHost host([&] {
-    dlg = GuiMkWnd("ydTst Dlg");
-    other = GuiMkWnd("Other text", dlg);
-    panel = GuiMkWnd("Panel", dlg);
-    inner = GuiMkWnd("Inner text", panel);
-  });
+  HWND dlg = GuiMkWnd("ydTst Dlg");
+  HWND other = GuiMkWnd("Other text", dlg);
+  HWND inner = GuiMkWnd("Inner text", GuiMkWnd("Panel", dlg));
   EXPECT_EQ(Find({"ydTst Dlg", "Inner text"}), inner);  // any depth below the dialog
   EXPECT_EQ(Find({"ydTst Dlg", "Panel", "Inner text"}), inner);
   EXPECT_EQ(Find({"ydTst Dlg", "Other text"}), other);
   EXPECT_EQ(Find({"ydTst Dlg"}), dlg);
-  // Not a top-level window: the first name is only compared with top-level windows.
-  EXPECT_EQ(Find({"Inner text"}), nullptr);
+  EXPECT_EQ(Find({"Inner text"}), nullptr);  // the first name is only compared with top-level windows
 }
 
 TEST_F(SrchWndTest, TwinCaptionsGiveThePartialMatchOfTheFirst) {
-  HWND full = nullptr, payload = nullptr, twin = nullptr, late = nullptr;
-  WndHost host([&] {
-    full = GuiMkWnd("ydTst Twin");
-    payload = GuiMkWnd("ydTst Payload", full);
-    twin = GuiMkWnd("ydTst Twin");  // without the text inside, before the full one in the enumeration
-    SetWindowPos(twin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  });
-  ASSERT_EQ(FirstOf(full, twin), twin);
-  TRes r;
+  HWND full = GuiMkWnd("ydTst Twin");
+  GuiMkWnd("ydTst Payload", full);
+  HWND twin = GuiMkWnd("ydTst Twin");  // without the text inside, first in the enumeration
+  SetWindowPos(twin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   // The windows after the twin are compared with the second name: the full window's caption is not it.
-  EXPECT_EQ(Find({"ydTst Twin", "ydTst Payload"}, &r), twin);
-  EXPECT_FALSE(r.IsErr());
-
+  EXPECT_EQ(Find({"ydTst Twin", "ydTst Payload"}), twin);
   // A later top-level window whose own text is the second name completes the path.
-  WndHost host2([&] {
-    late = GuiMkWnd("ydTst Payload");
-    SetWindowPos(late, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  });
-  ASSERT_EQ(FirstOf(twin, late), twin);
+  HWND late = GuiMkWnd("ydTst Payload");
+  SetWindowPos(late, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   EXPECT_EQ(Find({"ydTst Twin", "ydTst Payload"}), late);
-  (void)payload;
 }
 
-TEST_F(SrchWndTest, EmptyTextsNeverMatch) {
-  HWND child = nullptr;
-  WndHost host([&] {
-    HWND blank = GuiMkWnd("");
-    child = GuiMkWnd("ydTst Orphan", blank);
-  });
-  ASSERT_TRUE(child);
+TEST_F(SrchWndTest, EmptyTextsAndEmptyPathNeverMatch) {
+  GuiMkWnd("ydTst Orphan", GuiMkWnd(""));
   EXPECT_EQ(Find({""}), nullptr);
   EXPECT_EQ(Find({"", "ydTst Orphan"}), nullptr);
   EXPECT_EQ(Find({"ydTst Orphan"}), nullptr);
-}
-
-TEST_F(SrchWndTest, EmptyPathFindsNothing) {
-  TRes r;
-  EXPECT_EQ(Find({}, &r), nullptr);
-  EXPECT_FALSE(r.IsErr());
+  EXPECT_EQ(Find({}), nullptr);
   EXPECT_EQ(m_Trc->Count("..! '_wnd_nms.Cnt()==0' in \"Src/GUI/SrchWnd\" line 103"), 1);
   EXPECT_EQ(m_Trc->Count("UWE ::SrchWnd() found 0000000000"), 1);
 }
 
-// Replacing the comparison: a command derived from the exact one.
-class TNoCaseCmp : public TStrCmpCmd {
- public:
+// A replaced comparison; one that throws reaches the caller past the system's enumeration.
+struct TNoCaseCmp : TStrCmpCmd {
   TRes Exec() override {
-    m_Eq = m_WndTxt && m_Name && lstrcmpiA(m_WndTxt->Str(), m_Name->Str()) == 0;
+    m_Eq = lstrcmpiA(m_WndTxt->Str(), m_Name->Str()) == 0;
     return TRes();
   }
 };
-
-// A comparison that fails: the exception reaches the caller past the system's enumeration.
-class TThrowingCmp : public TStrCmpCmd {
- public:
+struct TThrowingCmp : TStrCmpCmd {
   TRes Exec() override { throw EInvalidArgument("Tests/GUI/SrchWndTest", __LINE__, "compare"); }
 };
 
 TEST_F(SrchWndTest, ComparisonCanBeReplaced) {
-  HWND wnd = nullptr, ctl = nullptr;
-  WndHost host([&] {
-    wnd = GuiMkWnd("ydTst Setup");
-    ctl = GuiMkWnd("Next >", wnd);
-  });
-  TQueue<TStr> q;
-  GuiNames(q, {"YDTST SETUP", "NEXT >"});
-  TNoCaseCmp cmp;
-  HWND found = nullptr;
-  EXPECT_FALSE(SrchWnd(found, q, cmp).IsErr());
-  EXPECT_EQ(found, ctl);
-
+  HWND ctl = GuiMkWnd("Next >", GuiMkWnd("ydTst Setup"));
+  TNoCaseCmp noCase;
+  EXPECT_EQ(Find({"YDTST SETUP", "NEXT >"}, &noCase), ctl);
   TThrowingCmp throwing;
-  EXPECT_THROW(SrchWnd(found, q, throwing), EInvalidArgument);
-
   TCommand notACmp;
-  EXPECT_THROW(SrchWnd(found, q, notACmp), EInvalidArgument);
+  for (TCommand* cmp : {static_cast<TCommand*>(&throwing), &notACmp}) {
+    TQueue<TStr> q;
+    Names(q, {"ydTst Setup"});
+    HWND found;
+    EXPECT_THROW(SrchWnd(found, q, *cmp), EInvalidArgument);
+  }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(SrchWndTrc, NamesQuotedAndHandleInEightDigits) {
   struct Case { std::initializer_list<const char*> names; uintptr_t found; const char* txt; } cases[] = {
       {{"A", "B"}, 0x12345, "::SrchWnd('A','B') found 0x00012345"},
-      {{"Only"}, 0, "::SrchWnd('Only') found 0000000000"},
       {{}, 0, "::SrchWnd() found 0000000000"},
-      {{"100%s", "%n"}, 0xdeadbeef, "::SrchWnd('100%s','%n') found 0xdeadbeef"},  // names are text, not format
+      {{"100%s", "%n"}, 0x1deadbeef, "::SrchWnd('100%s','%n') found 0xdeadbeef"},  // text, not a format
   };
   for (const Case& c : cases) {
     TQueue<TStr> q;
-    GuiNames(q, c.names);
+    Names(q, c.names);
     EXPECT_STREQ(SrchWndTrc(q, reinterpret_cast<HWND>(c.found)).Str(), c.txt);
   }
 }
