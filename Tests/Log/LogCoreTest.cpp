@@ -52,35 +52,28 @@ TEST(LogRender, Layouts) {
 TEST(LogPrms, DefaultsAndFilter) {
   TLogPrms p;
   p.SetFileNm("x.log");
-  p.SetPidOn(false);
   p.SetStrtMd(2);
-  p.SetFlshLns(2);
   p.SetTmFrmt("");
   EXPECT_FALSE(p.Match("STT", "x"));  // an empty list lets nothing through
   EXPECT_TRUE(p.AddTp("ABC", "one"));
   EXPECT_TRUE(p.AddTp("abc", ""));
   EXPECT_FALSE(p.AddTp("ABC", "two"));  // equal type pattern: the first entry stays
-  EXPECT_TRUE(p.Match("ABC", "the one"));
-  EXPECT_FALSE(p.Match("ABC", "the two"));
+  EXPECT_TRUE(p.Match("ABC", "the one") && !p.Match("ABC", "the two"));
   p.SetDflts();
   EXPECT_STREQ(p.TmFrmt().Str(), "dd.MM.yyyy HH:mm:ss.ii");
   EXPECT_TRUE(p.PidOn() && p.TidOn() && p.TpOn());
   EXPECT_EQ(std::vector<uint32_t>({p.StrtMd(), p.FlshSec(), p.FlshLns(), p.TpCnt()}),
             std::vector<uint32_t>({LOG_APPEND, 60, 100, 0}));
   EXPECT_STREQ(p.FileNm().Str(), "x.log");  // the file name is not a default
-  const struct {
-    const char *tp, *txt, *lineTp, *lineTxt;
-    bool want;
-  } cases[] = {
-      {"...", "", "STT", "anything", true},  {"...", "", "AB", "anything", false},
-      {"^ST", "", "XSTY", "x", false},       {"STT", "^thread", "STT", "Create thread", false},
-      {"STT", "", "stt", "x", false},        {"(", "", "(", "x", false},  // does not compile: never matches
-      {"STT", "[", "STT", "[", false},       {"UB\xb7", "", "UB\xb7", "x", true},
+  const char* cases[][5] = {  // type and text pattern, a line's type code and text, "1" when it passes
+      {"...", "", "STT", "any", "1"},  {"...", "", "AB", "any", ""},     {"STT", "^thread", "STT", "a thread", ""},
+      {"STT", "", "stt", "x", ""},     {"(", "", "(", "x", ""},  // a pattern that does not compile never matches
+      {"STT", "[", "STT", "[", ""},    {"UB\xb7", "", "UB\xb7", "x", "1"},
   };
-  for (const auto& c : cases) {
+  for (auto& c : cases) {
     TLogPrms f;
-    f.AddTp(c.tp, c.txt);
-    EXPECT_EQ(f.Match(c.lineTp, c.lineTxt), c.want) << c.tp << " / " << c.txt << " on " << c.lineTp;
+    f.AddTp(c[0], c[1]);
+    EXPECT_EQ(f.Match(c[2], c[3]), *c[4] == '1') << c[0] << " / " << c[1] << " on " << c[2];
   }
 }
 
@@ -144,23 +137,6 @@ TEST(LogCore, LongTextsAreFormattedWhole) {
   EXPECT_TRUE(ReadAll(d("long.log")) == want);
 }
 
-TEST(LogCore, DueRuleWritesOutInTheCallersThread) {
-  TTmpDir d;
-  TLog l;
-  EventPrms(l.Prms(), d("due.log"));
-  l.Prms().SetFlshLns(3);
-  ASSERT_EQ(l.Open(), 0u);
-  for (int i = 0; i < 3; ++i) l.Write("---", "line %d", i);
-  EXPECT_FALSE(Exists(d("due.log")));
-  l.Write("---", "line 3");  // more than three queued: due
-  EXPECT_EQ(Lines(ReadAll(d("due.log"))).size(), 4u);
-  l.Prms().SetFlshSec(0);
-  Sleep(20);
-  l.Write("---", "line 4");  // more than 0 s since the last write-out
-  EXPECT_EQ(Lines(ReadAll(d("due.log"))).size(), 5u);
-  l.Close();
-}
-
 TEST(LogCore, OpenCloseAndStartModes) {
   TTmpDir d;
   std::string f = d("ev.log"), names[2];
@@ -199,28 +175,32 @@ TEST(LogCore, OpenCloseAndStartModes) {
   EXPECT_EQ(ReadAll(names[0]) + ReadAll(names[1]), "mode 2\r\nmode 2\r\n");
 }
 
-TEST(LogCore, UnwritableFileKeepsLinesUntilItCanBeWritten) {
+TEST(LogCore, WritesOutWhenDueAndKeepsLinesWhileTheFileIsLocked) {
   TTmpDir d;
-  std::string f = d("locked.log");
-  TLog l, n;
+  std::string f = d("due.log");
+  TLog l;
   EventPrms(l.Prms(), f, "");
-  l.Prms().SetFlshLns(0);  // every line is due at once
+  l.Prms().SetFlshLns(3);
   ASSERT_EQ(l.Open(), 0u);
-  l.Write("---", "before");
+  for (int i = 0; i < 3; ++i) l.Write("---", "line %d", i);
+  EXPECT_FALSE(Exists(f));
+  l.Write("---", "line 3");  // more than three queued: due, written out in the caller's thread
+  EXPECT_EQ(ReadAll(f), "line 0\r\nline 1\r\nline 2\r\nline 3\r\n");
+  l.Prms().SetFlshSec(0);
+  Sleep(20);
+  l.Write("---", "line 4");  // more than 0 s since the last write-out
+  EXPECT_EQ(Lines(ReadAll(f)).size(), 5u);
   HANDLE lock = CreateFileA(f.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(l.Write("---", "while locked %d", i), 0u);
-  EXPECT_EQ(l.PendCnt() + l.QueueCnt(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(l.Write("---", "locked %d", i), 0u);
+  EXPECT_EQ(l.Flush(), uint32_t(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(l.PendCnt(), 3u);
   CloseHandle(lock);
-  EXPECT_EQ(ReadAll(f), "before\r\n");
   l.Write("---", "after");
-  EXPECT_EQ(ReadAll(f), "before\r\nwhile locked 0\r\nwhile locked 1\r\nwhile locked 2\r\nafter\r\n");
+  EXPECT_EQ(l.Flush(), 0u);
+  EXPECT_EQ(ReadAll(f), "line 0\r\nline 1\r\nline 2\r\nline 3\r\nline 4\r\nlocked 0\r\nlocked 1\r\nlocked 2\r\n"
+                        "after\r\n");
   EXPECT_EQ(l.PendCnt(), 0u);
-  EventPrms(n.Prms(), d("no\\such\\dir\\x.log"));
-  ASSERT_EQ(n.Open(), 0u);
-  n.Write("---", "kept");
-  EXPECT_EQ(n.Flush(), uint32_t(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(n.PendCnt(), 1u);
 }
 
 TEST(LogCore, DestroyingWritesTheQueueOnlyWhenOpen) {

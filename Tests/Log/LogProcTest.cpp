@@ -33,23 +33,16 @@ HANDLE StartChild(int tag, int lines, const std::string& file) {
 }  // namespace
 
 // Runs only as a writer process started by LogProc.ProcessesAppend: "--log-child=<tag>,<lines>,<file>".
-// Writer 0 is an event log that writes out every line, writer 1 one that writes batches of a few lines,
-// writer 2 a trace log with its writer thread and its parameter file (<file>.wli).
+// Writers 0 and 1 write out in their own thread (every line, or a few at a time), writer 2 from the writer
+// thread of a trace log; each reads its parameters from <file><tag>.wli.
 TEST(LogChild, Writer) {
   const char* p = strstr(GetCommandLineA(), kFlag);
   int tag = 0, lines = 0;
   char file[MAX_PATH + 1] = {};
   if (!p || sscanf(p + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file) != 3)
     GTEST_SKIP() << "the writer half of LogProc.ProcessesAppend";
-  std::unique_ptr<TLog> l(tag == 2 ? new TAsyncLog((std::string(file) + ".wli").c_str(), file) : new TLog);
-  if (tag != 2) {
-    l->Prms().SetFileNm(file);
-    l->Prms().SetTmFrmt("");
-    l->Prms().SetPidOn(false);
-    l->Prms().SetTidOn(false);
-    l->Prms().SetFlshLns(tag == 0 ? 0 : 3);
-    l->Prms().AddTp("...", "");
-  }
+  std::string wli = file + std::to_string(tag) + ".wli";
+  std::unique_ptr<TWliLog> l(tag == 2 ? new TAsyncLog(wli.c_str(), file) : new TWliLog(wli.c_str(), file));
   ASSERT_EQ(l->Open(), 0u);
   for (int i = 0; i < lines; ++i) ASSERT_EQ(l->Write("WRT", "%d %d %s", tag, i, Filler(i).c_str()), 0u);
   EXPECT_EQ(l->Close(), 0u);
@@ -60,9 +53,13 @@ TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
-  WriteAll(f + ".wli", "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\nFlshLns=2\r\nFlshSec=0\r\n[Evts]\r\n...=\r\n");
+  const char* flsh[kWriters] = {"FlshSec=60\r\nFlshLns=0", "FlshSec=60\r\nFlshLns=3", "FlshSec=0\r\nFlshLns=2"};
   HANDLE p[kWriters];
-  for (int i = 0; i < kWriters; ++i) ASSERT_NE(p[i] = StartChild(i, kLines, f), nullptr);
+  for (int i = 0; i < kWriters; ++i) {
+    WriteAll(f + std::to_string(i) + ".wli",
+             "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
+    ASSERT_NE(p[i] = StartChild(i, kLines, f), nullptr);
+  }
   for (int i = 0; i < kWriters; ++i) {
     EXPECT_EQ(WaitForSingleObject(p[i], kChildWaitMs), WAIT_OBJECT_0);
     DWORD code = 99;
