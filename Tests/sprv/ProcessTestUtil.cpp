@@ -10,12 +10,12 @@ std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 
 bool NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix,
                 unsigned long long* num) {
-  if (line.size() <= prefix.size() + suffix.size() || line.compare(0, prefix.size(), prefix) != 0 ||
-      line.compare(line.size() - suffix.size(), suffix.size(), suffix) != 0)
+  size_t n = line.size() - prefix.size() - suffix.size();
+  if (line.size() <= prefix.size() + suffix.size() || line.rfind(prefix, 0) != 0 ||
+      line.compare(prefix.size() + n, std::string::npos, suffix) != 0 ||
+      line.find_first_not_of("0123456789", prefix.size()) != prefix.size() + n)
     return false;
-  std::string digits = line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
-  if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
-  if (num) *num = std::stoull(digits);
+  if (num) *num = std::stoull(line.substr(prefix.size(), n));
   return true;
 }
 
@@ -79,27 +79,24 @@ void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFi
   for (uint32_t c : {0u, 1223u, 1152u}) m.AddRetCode(c);
 }
 
-TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) : m_File("trace") {
-  TLog& l = Log();
-  l.Lock(LOG_WAIT_WRITE);
-  l.Prms().SetDflts();  // an empty filter: the write-out drops what earlier tests queued
-  l.Flush();
-  l.Prms().SetTmFrmt("");
-  l.Prms().SetPidOn(false);
-  l.Prms().SetTidOn(false);
-  for (const char* tp : tps) l.Prms().AddTp(tp, "");
-  l.SetCurFileNm(m_File.Path.c_str());
-  l.Unlock();
-}
-
-TTraceCapture::~TTraceCapture() {
+// Plain lines of the given types to the file; an empty filter first, so that the write-out drops what
+// earlier tests queued.
+static void TraceTo(const char* file, std::initializer_list<const char*> tps) {
   TLog& l = Log();
   l.Lock(LOG_WAIT_WRITE);
   l.Prms().SetDflts();
   l.Flush();
-  l.SetCurFileNm("");
+  if (*file) l.Prms().SetTmFrmt(""), l.Prms().SetPidOn(false), l.Prms().SetTidOn(false);
+  for (const char* tp : tps) l.Prms().AddTp(tp, "");
+  l.SetCurFileNm(file);
   l.Unlock();
 }
+
+TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) : m_File("trace") {
+  TraceTo(m_File.Path.c_str(), tps);
+}
+
+TTraceCapture::~TTraceCapture() { TraceTo("", {}); }
 
 std::vector<std::string> TTraceCapture::Lines() {
   TLog& l = Log();
