@@ -91,3 +91,20 @@ TEST(Checks, HungRowCountsAndResets) {
     EXPECT_EQ(row[i] ? HUNG + std::to_string(row[i]) + "/2)" : "", S(r.Cmnt())) << i;
   }
 }
+
+// A child that ends between two checks is noticed when it ends, not at the next check.
+TEST(Checks, ExitBetweenChecksIsSeenAtOnce) {
+  TTmp log("exit");
+  TGivenMeasures g;
+  TProcessMngr m;
+  Prepare(m, Child("ch_exit") + " 1223 200", log.Path);
+  m.SetMeasures(&g);
+  m.SetMemLmt(1u << 30);
+  m.SetChkIntrvl(30000);
+  DWORD t0 = GetTickCount();
+  EXPECT_FALSE(m.Run().IsErr());
+  EXPECT_LT(GetTickCount() - t0, 10000u);
+  EXPECT_EQ(1223u, m.ExitCode());
+  EXPECT_EQ(0, g.WsAsked);
+  EXPECT_EQ((std::vector<std::string>{START, EXITED_CHK + "1223"}), EvtLines(log.Path));
+}
