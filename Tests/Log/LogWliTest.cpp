@@ -129,7 +129,7 @@ TEST(LogBadInput, NulUtf16GarbageHugeLinesManyEntries) {
   EXPECT_EQ(TWli(garbage).Res, 0u);
   EXPECT_EQ(TWli(std::string(5000, '\0')).Sum(), "0 60 100 60 11 dd.MM.yyyy HH:mm:ss.ii|0");
   TWli h("[Prms]\r\nX=" + std::string(2000000, 'a') + "\r\nFlshLns=3\r\n[Evts]\r\n" + std::string(100000, 'b') +
-            "=\r\nABC=" + std::string(100000, 'c') + "\r\n");
+         "=\r\nABC=" + std::string(100000, 'c') + "\r\n");
   EXPECT_EQ(h.Sum(), "0 60 3 60 11 dd.MM.yyyy HH:mm:ss.ii|2");
   EXPECT_FALSE(h.L.Prms().Match("ABC", "x"));
   std::string many = "[Evts]\r\n";
