@@ -1,5 +1,7 @@
 #include "sprv/Prms.h"
 
+#include <initializer_list>
+
 #include "sprv/ProcessMngr.h"
 
 namespace {
@@ -20,17 +22,45 @@ const char* const MSG_RUN_TM =
     "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 \xe2\xf0\xe5\xec\xff "
     "\xf0\xe0\xe1\xee\xf2\xfb";
 
+// "Недопустимое число попыток перезапуска"
+const char* const MSG_ATTEMPTS =
+    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xf7\xe8\xf1\xeb\xee \xef\xee\xef\xfb\xf2\xee\xea "
+    "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xe0";
+// "Недопустимое максимальное число объектов GDI"
+const char* const MSG_GDI =
+    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
+    "\xf7\xe8\xf1\xeb\xee \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI";
+// "Недопустимое максимальное число дескрипторов"
+const char* const MSG_HANDLES =
+    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
+    "\xf7\xe8\xf1\xeb\xee \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2";
+// "Не задано имя файла для протокола"
+const char* const MSG_LOG =
+    "\xcd\xe5 \xe7\xe0\xe4\xe0\xed\xee \xe8\xec\xff \xf4\xe0\xe9\xeb\xe0 \xe4\xeb\xff "
+    "\xef\xf0\xee\xf2\xee\xea\xee\xeb\xe0";
+// "Недопустимое время паузы"
+const char* const MSG_PAUSE = "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xe2\xf0\xe5\xec\xff \xef\xe0\xf3\xe7\xfb";
+// "Недопустимый код возврата"
+const char* const MSG_RC = "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xfb\xe9 \xea\xee\xe4 \xe2\xee\xe7\xe2\xf0\xe0\xf2\xe0";
+// "Параметр RC задан повторно"
+const char* const MSG_RC_REPEATED = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 RC \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
+// "Ошибка в значении параметра HUNG"
+const char* const MSG_HUNG =
+    "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 HUNG";
+// "Параметр HUNG задан повторно"
+const char* const MSG_HUNG_REPEATED =
+    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 HUNG \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
+// "Ошибка в значении параметра TIME"
+const char* const MSG_TIME =
+    "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 TIME";
+// "Параметр TIME задан повторно"
+const char* const MSG_TIME_REPEATED =
+    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 TIME \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
+
 TRes Foreign() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
 TRes Bad(const char* msg) { return TRes(RES_BAD_PRM, msg, SVRT_ERR); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Any of the name forms, compared without regard to case in the locale's way.
-bool NmIs(const TStr& nm, const char* const* forms, int cnt) {
-  for (int i = 0; i < cnt; ++i)
-    if (nm.Cmp(forms[i], CMP_NOCASE) == 0) return true;
-  return false;
-}
 
 // Decimal digits from the start of s; false when there are more than fit in 32 bits.
 bool LeadNum(const char* s, uint64_t& n, uint32_t& digits) {
@@ -92,6 +122,22 @@ TStr ChildArg(const TStr& arg) {
   q += arg;
   q += "\"";
   return q;
+}
+
+// The steps of every named parser: its own name (any case), not given before, a value it accepts; only
+// then is the setting written and the parameter marked as given.
+template <class TRead, class TSet>
+TRes Take(TCmdLnPrmPrsr& p, const TStr& nm, std::initializer_list<const char*> forms, const char* repMsg,
+          TRead read, TSet set) {
+  bool mine = false;
+  for (const char* f : forms) mine = mine || nm.Cmp(f, CMP_NOCASE) == 0;
+  if (!mine) return Foreign();
+  if (p.IsGvn()) return Bad(repMsg);
+  TRes r = read();
+  if (r.IsErr()) return r;
+  set();
+  p.SetGvn();
+  return TRes();
 }
 
 }  // namespace
@@ -174,133 +220,74 @@ TRes TCmdLnHlpPrmPrsr::Prs(const TStr& nm, const TStr&) {
 }
 
 TRes TAttemptsLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"A", "ATTEMPTS"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t v = 0;
-  // "Недопустимое число попыток перезапуска"
-  if (!PrmInt(val, v))
-    return Bad("\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xf7\xe8\xf1\xeb\xee \xef\xee\xef\xfb\xf2\xee\xea "
-               "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xe0");
-  m_Pm->SetAttemptsLmt(v);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"A", "ATTEMPTS"}, MSG_REPEATED,
+              [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_ATTEMPTS); }, [&] { m_Pm->SetAttemptsLmt(v); });
 }
 
 TRes TGdiObjsLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"G", "GDI"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t v = 0;
-  // "Недопустимое максимальное число объектов GDI"
-  if (!PrmInt(val, v))
-    return Bad("\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
-               "\xf7\xe8\xf1\xeb\xee \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI");
-  m_Pm->SetGdiObjsLmt(v);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"G", "GDI"}, MSG_REPEATED, [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_GDI); },
+              [&] { m_Pm->SetGdiObjsLmt(v); });
 }
 
 TRes THandlesLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  // "H" never arrives here: the help parser is asked first.
-  static const char* const forms[] = {"H", "HANDLES"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t v = 0;
-  // "Недопустимое максимальное число дескрипторов"
-  if (!PrmInt(val, v))
-    return Bad("\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
-               "\xf7\xe8\xf1\xeb\xee \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2");
-  m_Pm->SetHandlesLmt(v);
-  SetGvn();
-  return TRes();
+  // "H" never arrives here: the help parser is asked first.
+  return Take(*this, nm, {"H", "HANDLES"}, MSG_REPEATED,
+              [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_HANDLES); }, [&] { m_Pm->SetHandlesLmt(v); });
 }
 
 TRes TLogPrm::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"L", "LOG"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
-  // "Не задано имя файла для протокола"
-  if (val.Empty())
-    return Bad("\xcd\xe5 \xe7\xe0\xe4\xe0\xed\xee \xe8\xec\xff \xf4\xe0\xe9\xeb\xe0 \xe4\xeb\xff "
-               "\xef\xf0\xee\xf2\xee\xea\xee\xeb\xe0");
-  m_Pm->SetLogFile(val);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"L", "LOG"}, MSG_REPEATED, [&] { return val.Empty() ? Bad(MSG_LOG) : TRes(); },
+              [&] { m_Pm->SetLogFile(val); });
 }
 
 TRes TMemLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"M", "MEM", "MEMORY"};
-  if (!NmIs(nm, forms, 3)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t v = 0;
-  TRes r = StrToSz(val, v);
-  if (r.IsErr()) return r;
-  m_Pm->SetMemLmt(v);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"M", "MEM", "MEMORY"}, MSG_REPEATED, [&] { return StrToSz(val, v); },
+              [&] { m_Pm->SetMemLmt(v); });
 }
 
 TRes TPausePrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"P", "PAUSE"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t ms = 0;
-  // "Недопустимое время паузы"
-  if (!StrToMsChk(val, ms) || ms == 0)
-    return Bad("\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xe2\xf0\xe5\xec\xff \xef\xe0\xf3\xe7\xfb");
-  m_Pm->SetPause(ms);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"P", "PAUSE"}, MSG_REPEATED,
+              [&] { return StrToMsChk(val, ms) && ms != 0 ? TRes() : Bad(MSG_PAUSE); }, [&] { m_Pm->SetPause(ms); });
 }
 
 TRes TStopPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"S", "STOP"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
-  // A grace time of 0 is valid (terminate at once); only a value without leading digits is refused.
   uint32_t ms = 0;
-  if (val.Empty() || !IsDigit(val[0]) || !StrToMsChk(val, ms)) return Bad(MSG_RUN_TM);
-  m_Pm->SetStopTm(ms);
-  SetGvn();
-  return TRes();
+  // A grace time of 0 is valid (terminate at once); only a value without leading digits is refused.
+  return Take(*this, nm, {"S", "STOP"}, MSG_REPEATED,
+              [&] { return !val.Empty() && IsDigit(val[0]) && StrToMsChk(val, ms) ? TRes() : Bad(MSG_RUN_TM); },
+              [&] { m_Pm->SetStopTm(ms); });
 }
 
 TRes TRunTmPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"R", "RUN"};
-  if (!NmIs(nm, forms, 2)) return Foreign();
-  if (IsGvn()) return Bad(MSG_REPEATED);
   uint32_t ms = 0;
-  if (!StrToMsChk(val, ms) || ms == 0) return Bad(MSG_RUN_TM);
-  m_Pm->SetRunTmLmt(ms);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"R", "RUN"}, MSG_REPEATED,
+              [&] { return StrToMsChk(val, ms) && ms != 0 ? TRes() : Bad(MSG_RUN_TM); },
+              [&] { m_Pm->SetRunTmLmt(ms); });
 }
 
 TRes TRetCodePrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"rc"};
-  if (!NmIs(nm, forms, 1)) return Foreign();
-  // "Параметр RC задан повторно"
-  if (IsGvn()) return Bad("\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 RC \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee");
   // Every item is read before the first code is added, so a refused list leaves the target unchanged.
   TQueue<uint32_t> codes;
-  const char* s = val.Str() ? val.Str() : "";
-  if (*s) {
-    for (;;) {
+  auto read = [&] {
+    if (val.Empty()) return TRes();
+    for (const char* s = val.Str();;) {
       const char* e = s;
       while (*e && *e != ',') ++e;
       uint32_t code = 0;
-      // "Недопустимый код возврата"
-      if (!RetCode(s, static_cast<uint32_t>(e - s), code))
-        return Bad("\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xfb\xe9 \xea\xee\xe4 \xe2\xee\xe7\xe2\xf0\xe0\xf2\xe0");
+      if (!RetCode(s, static_cast<uint32_t>(e - s), code)) return Bad(MSG_RC);
       codes.Add(new uint32_t(code));
-      if (!*e) break;
+      if (!*e) return TRes();
       s = e + 1;
     }
-  }
-  for (TQueueCIter<uint32_t> it(codes); !it.End(); it.Next()) m_Pm->AddRetCode(*it.Cur());
-  SetGvn();
-  return TRes();
+  };
+  return Take(*this, nm, {"rc"}, MSG_RC_REPEATED, read, [&] {
+    for (TQueueCIter<uint32_t> it(codes); !it.End(); it.Next()) m_Pm->AddRetCode(*it.Cur());
+  });
 }
 
 TRes TCmdPrmPrsr::Prs(const TStr& nm, const TStr& val) {
@@ -318,31 +305,20 @@ void TCmdPrmPrsr::AddArg(const TStr& arg) {
 }
 
 TRes THungPrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"hung"};
-  if (!NmIs(nm, forms, 1)) return Foreign();
-  // "Параметр HUNG задан повторно"
-  if (IsGvn()) return Bad("\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 HUNG \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee");
   uint32_t v = 1;
-  // "Ошибка в значении параметра HUNG"
-  if (!val.Empty() && !PrmInt(val, v))
-    return Bad("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 HUNG");
-  m_Pm->SetHung(true, v);
-  SetGvn();
-  return TRes();
+  return Take(*this, nm, {"hung"}, MSG_HUNG_REPEATED,
+              [&] { return val.Empty() || PrmInt(val, v) ? TRes() : Bad(MSG_HUNG); },
+              [&] { m_Pm->SetHung(true, v); });
 }
 
 TRes TTimePrmPrsr::Prs(const TStr& nm, const TStr& val) {
-  static const char* const forms[] = {"time"};
-  if (!NmIs(nm, forms, 1)) return Foreign();
-  // "Параметр TIME задан повторно"
-  if (IsGvn()) return Bad("\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 TIME \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee");
-  int32_t sec = 0;
+  int64_t ms = 0;
   // The interval is stored in milliseconds and must fit in 32 bits.
-  int64_t ms = StrToInt(val, sec) ? static_cast<int64_t>(sec) * 1000 : 0;
-  // "Ошибка в значении параметра TIME"
-  if (ms == 0 || ms > 0xFFFFFFFFll || ms < INT32_MIN)
-    return Bad("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 TIME");
-  m_Pm->SetChkIntrvl(static_cast<uint32_t>(ms));
-  SetGvn();
-  return TRes();
+  auto read = [&] {
+    int32_t sec = 0;
+    ms = StrToInt(val, sec) ? static_cast<int64_t>(sec) * 1000 : 0;
+    return ms == 0 || ms > 0xFFFFFFFFll || ms < INT32_MIN ? Bad(MSG_TIME) : TRes();
+  };
+  return Take(*this, nm, {"time"}, MSG_TIME_REPEATED, read,
+              [&] { m_Pm->SetChkIntrvl(static_cast<uint32_t>(ms)); });
 }

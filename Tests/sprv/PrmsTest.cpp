@@ -120,7 +120,7 @@ TEST(Prms, ValuesAndMessages) {
       {"-hung", OK, hung, 1}, {"-HUNG:3", OK, hung, 3}, {"-hung:0", HUNG_}, {"-hung:x", HUNG_},
       {"-l", LOG}, {"-l:", LOG},
       {"-rc:1,x", RC}, {"-rc:1,,2", RC}, {"-rc:0x", RC}, {"-rc:0x100000000", RC}, {"-rc:4294967296", RC},
-      {"-rc:-", RC},
+      {"-rc:-", RC}, {"-rc:1,", RC},
       // A second time under any of its names; the token quoted is the repeated one.
       {"-g:1 -gdi:2", REP}, {"-handles:1 -Handles:2", REP}, {"-l:a -log:b", REP}, {"-m:1 -memory:2", REP},
       {"-p:1 -p:2", REP}, {"-s:1 -s:2", REP}, {"-r:1 -run:2", REP}, {"-rc:1 -RC:2", RC_REP},
