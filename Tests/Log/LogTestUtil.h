@@ -37,10 +37,8 @@ inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_s
 
 inline bool WaitFor(const std::function<bool()>& cond) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-  while (!cond()) {
+  for (; !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
     if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
   return true;
 }
 
@@ -54,19 +52,6 @@ inline std::vector<std::string> Lines(const std::string& s) {
   return out;
 }
 
-// Lines written by several threads or processes, read with fmt into (writer, sequence number): each
-// writer's lines 0..n-1 must be there once, whole and in order.
-inline void ExpectEachOnceInOrder(const std::vector<std::string>& lines, const char* fmt, int writers, int n) {
-  std::vector<int> next(writers, 0);
-  for (const std::string& s : lines) {
-    int t = -1, i = -1;
-    ASSERT_EQ(sscanf(s.c_str(), fmt, &t, &i), 2) << "split or mixed line: " << s;
-    ASSERT_TRUE(t >= 0 && t < writers) << s;
-    ASSERT_EQ(i, next[t]++) << "lost, repeated or reordered line: " << s;
-  }
-  for (int t = 0; t < writers; ++t) EXPECT_EQ(next[t], n) << "writer " << t;
-}
-
 // A fresh folder under the temp path, removed with its files at the end of the test.
 class TTmpDir {
  public:
@@ -75,8 +60,7 @@ class TTmpDir {
     GetTempPathA(sizeof tmp, tmp);
     static int seq = 0;
     snprintf(nm, sizeof nm, "ydlog_%lu_%d\\", GetCurrentProcessId(), ++seq);
-    m_Dir = std::string(tmp) + nm;
-    CreateDirectoryA(m_Dir.c_str(), nullptr);
+    CreateDirectoryA((m_Dir = std::string(tmp) + nm).c_str(), nullptr);
   }
   ~TTmpDir() {
     WIN32_FIND_DATAA fd;
