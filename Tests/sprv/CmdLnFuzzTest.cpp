@@ -18,19 +18,14 @@ TEST(CmdLnFuzz, RandomLinesEndInSuccessOr87) {
   for (int i = 0; i < 10000; ++i) {
     std::string ln = "ydsprv.exe";
     for (int t = 0, toks = 1 + rnd() % 6; t < toks; ++t) {
-      ln += ' ';
-      if (rnd() % 4) ln += (rnd() % 2) ? "-" : "/";  // mostly named parameters, so the scan goes on
+      ln += (rnd() % 4) ? ((rnd() % 2) ? " -" : " /") : " ";  // mostly named parameters, so the scan goes on
       for (int n = 1 + rnd() % 6; n > 0; --n) ln += PIECES[rnd() % (sizeof PIECES / sizeof PIECES[0])];
     }
     TProcessMngr pm;
     TRes r = Parse(pm, ln);
     refused += r.Code() != 0;
     ASSERT_EQ(r.Code() != 0, r.IsErr()) << ln;
-    if (r.Code() != 0) {
-      ASSERT_EQ(87u, r.Code()) << ln;
-      ASSERT_NE(std::string::npos, S(r.Cmnt()).find(ERR_PRM)) << ln;
-    }
+    ASSERT_TRUE(r.Code() == 0 || (r.Code() == 87 && S(r.Cmnt()).find(ERR_PRM) != std::string::npos)) << ln;
   }
-  EXPECT_GT(refused, 1000);  // the generator produces both outcomes in good numbers
-  EXPECT_LT(refused, 9900);
+  EXPECT_TRUE(refused > 1000 && refused < 9900) << refused;  // the generator produces both outcomes in good numbers
 }

@@ -1,4 +1,4 @@
-// The launch parameters one by one, and the readers of durations and sizes.
+// The launch parameters one by one (sizes through m), and the reader of durations.
 #include <gtest/gtest.h>
 #include "ProcessTestUtil.h"
 #include "sprv/Prms.h"
@@ -6,53 +6,29 @@
 using namespace sprvtest;
 
 namespace {
+const std::string BAD = "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 ";  // "Недопустимое "
+const std::string BAD_MAX = BAD + "\xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 ";  // "максимальное "
+const std::string BAD_VAL = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 ";  // "Ошибка в значении параметра "
+const std::string PRM = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 ", AGAIN = "\xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";  // "Параметр ", "задан повторно"
 const std::string MSGS[] = {
     "",
-    // 1 "Недопустимое число попыток перезапуска"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xf7\xe8\xf1\xeb\xee \xef\xee\xef\xfb\xf2\xee\xea "
-    "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xe0",
-    // 2 "Недопустимое максимальное число объектов GDI"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
-    "\xf7\xe8\xf1\xeb\xee \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI",
-    // 3 "Недопустимое максимальное число дескрипторов"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
-    "\xf7\xe8\xf1\xeb\xee \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2",
-    // 4 "Не задано имя файла для протокола"
-    "\xcd\xe5 \xe7\xe0\xe4\xe0\xed\xee \xe8\xec\xff \xf4\xe0\xe9\xeb\xe0 \xe4\xeb\xff "
-    "\xef\xf0\xee\xf2\xee\xea\xee\xeb\xe0",
-    // 5 "Недопустимое время паузы"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xe2\xf0\xe5\xec\xff \xef\xe0\xf3\xe7\xfb",
-    // 6 "Недопустимое максимальное время работы"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xec\xe0\xea\xf1\xe8\xec\xe0\xeb\xfc\xed\xee\xe5 "
-    "\xe2\xf0\xe5\xec\xff \xf0\xe0\xe1\xee\xf2\xfb",
-    // 7 "Ошибка в значении параметра HUNG"
-    "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 HUNG",
-    // 8 "Ошибка в значении параметра TIME"
-    "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe8 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe0 TIME",
-    // 9 "Параметр RC задан повторно"
-    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 RC \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee",
-    // 10 "Параметр HUNG задан повторно"
-    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 HUNG \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee",
-    // 11 "Параметр TIME задан повторно"
-    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 TIME \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee",
-    // 12 "Недопустимый код возврата"
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xfb\xe9 \xea\xee\xe4 \xe2\xee\xe7\xe2\xf0\xe0\xf2\xe0",
-    // 13 "Параметр задан повторно"
-    "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee",
-    // 14 "Недопустимое значение объема памяти. "
-    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xee\xe5 \xe7\xed\xe0\xf7\xe5\xed\xe8\xe5 "
-    "\xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8. ",
-    // 15 "Синтаксическая ошибка. "
-    "\xd1\xe8\xed\xf2\xe0\xea\xf1\xe8\xf7\xe5\xf1\xea\xe0\xff \xee\xf8\xe8\xe1\xea\xe0. ",
+    BAD + "\xf7\xe8\xf1\xeb\xee \xef\xee\xef\xfb\xf2\xee\xea \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xe0",  // число попыток перезапуска
+    BAD_MAX + "\xf7\xe8\xf1\xeb\xee \xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI",  // число объектов GDI
+    BAD_MAX + "\xf7\xe8\xf1\xeb\xee \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2",  // число дескрипторов
+    "\xcd\xe5 \xe7\xe0\xe4\xe0\xed\xee \xe8\xec\xff \xf4\xe0\xe9\xeb\xe0 \xe4\xeb\xff \xef\xf0\xee\xf2\xee\xea\xee\xeb\xe0",  // Не задано имя файла для протокола
+    BAD + "\xe2\xf0\xe5\xec\xff \xef\xe0\xf3\xe7\xfb",  // время паузы
+    BAD_MAX + "\xe2\xf0\xe5\xec\xff \xf0\xe0\xe1\xee\xf2\xfb",  // время работы
+    BAD_VAL + "HUNG", BAD_VAL + "TIME", PRM + "RC " + AGAIN, PRM + "HUNG " + AGAIN, PRM + "TIME " + AGAIN,
+    "\xcd\xe5\xe4\xee\xef\xf3\xf1\xf2\xe8\xec\xfb\xe9 \xea\xee\xe4 \xe2\xee\xe7\xe2\xf0\xe0\xf2\xe0",  // Недопустимый код возврата
+    PRM + AGAIN,
+    BAD + "\xe7\xed\xe0\xf7\xe5\xed\xe8\xe5 \xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8. ",  // значение объема памяти.
+    "\xd1\xe8\xed\xf2\xe0\xea\xf1\xe8\xf7\xe5\xf1\xea\xe0\xff \xee\xf8\xe8\xe1\xea\xe0. ",  // Синтаксическая ошибка.
 };
 enum { OK, ATT, GDI_, HND, LOG, PAUSE, RUN, HUNG_, TIME, RC_REP, HUNG_REP, TIME_REP, RC, REP, MEMV, SYNTAX };
 }  // namespace
 
 TEST(Prms, StrToMs) {
-  struct {
-    const char* txt;
-    uint32_t ms;
-  } cases[] = {
+  struct { const char* txt; uint32_t ms; } cases[] = {
       {"15s", 15000},  {"15S", 15},         {"1m", 60000},       {"1M", 1},         {"1min", 60000},
       {"250ms", 250},  {"2h", 7200000},     {"2\xf7", 7200000},  /* 2ч */           {"3\xec\xe8\xed", 180000},  // 3мин
       {"5\xf1", 5000}, /* 5с */             {"7\xec\xf1", 7},    /* 7мс */          {"4\xec", 240000},  // 4м
@@ -69,56 +45,32 @@ TEST(Prms, StrToMs) {
   EXPECT_EQ(0u, ms);
 }
 
-TEST(Prms, StrToSz) {
-  struct {
-    const char* txt;
-    uint32_t bytes;
-    int msg;
-  } cases[] = {
-      {"10M", 10485760, OK},  {"10mb", 10485760, OK}, {"10Mb", 10485760, OK},   {"512k", 524288, OK},
-      {"512KB", 524288, OK},  {"3gb", 3221225472u, OK}, {"10", 10, OK},       {"4294967295", 4294967295u, OK},
-      {"4095M", 4293918720u, OK}, {"10X", 0, SYNTAX}, {"10KBx", 0, SYNTAX},    {"10K5", 0, SYNTAX},
-      {"10 M", 0, SYNTAX},    {"0M", 0, MEMV},        {"M", 0, MEMV},          {"+10M", 0, MEMV},
-      {"", 0, MEMV},          {"4G", 0, MEMV},        {"4096M", 0, MEMV},      {"4194304K", 0, MEMV},
-      {"4294967296", 0, MEMV}, {"99999999999999999999", 0, MEMV},
-  };
-  for (const auto& c : cases) {
-    uint32_t b = 0;
-    TRes r = StrToSz(TStr(c.txt), b);
-    EXPECT_EQ(c.msg == OK ? 0u : 87u, r.Code()) << c.txt;
-    EXPECT_EQ(MSGS[c.msg], S(r.Cmnt())) << c.txt;
-    EXPECT_EQ(c.bytes, b) << c.txt;
-  }
-}
-
 // Every parameter through the dispatcher: the stored setting, or its message followed by the dispatcher's.
 TEST(Prms, ValuesAndMessages) {
   typedef uint32_t (*TGet)(const TProcessMngr&);
-  TGet att = [](const TProcessMngr& p) { return p.AttemptsLmt(); };
-  TGet mem = [](const TProcessMngr& p) { return p.MemLmt(); };
-  TGet run = [](const TProcessMngr& p) { return p.RunTmLmt(); };
-  TGet stop = [](const TProcessMngr& p) { return p.StopTm(); };
-  TGet chk = [](const TProcessMngr& p) { return p.ChkIntrvl(); };
+  TGet att = [](const TProcessMngr& p) { return p.AttemptsLmt(); }, mem = [](const TProcessMngr& p) { return p.MemLmt(); };
+  TGet stop = [](const TProcessMngr& p) { return p.StopTm(); }, chk = [](const TProcessMngr& p) { return p.ChkIntrvl(); };
   TGet hung = [](const TProcessMngr& p) { return p.HungChk() ? p.HungLmt() : 0u; };
-  struct {
-    const char* prm;
-    int msg;
-    TGet get;
-    uint32_t val;
-  } cases[] = {
+  TGet hnd = [](const TProcessMngr& p) { return p.HandlesLmt(); };
+  struct { const char* prm; int msg; TGet get; uint32_t val; } cases[] = {
+      // Name forms and case; -h, -H and -? are help wherever they stand and are taken again each time.
+      {"/A:3", OK, att, 3}, {"-attempts:3", OK, att, 3}, {"-ATTEMPTS:2", OK, att, 2}, {"/handles:7", OK, hnd, 7},
+      {"-HANDLES:7", OK, hnd, 7}, {"-H:100", OK, hnd, 0}, {"-h", OK, att, ~0u}, {"-? -? /?", OK, att, ~0u},
       {"-a:5x", OK, att, 5}, {"-a:-1", OK, att, ~0u}, {"-a:+7", OK, att, 7}, {"-a:2147483647", OK, att, 2147483647u},
-      {"-a:0", ATT}, {"-a", ATT}, {"-a:x", ATT}, {"-a:2147483648", ATT}, {"-a:-2147483649", ATT},
+      {"-a:0", ATT}, {"-a", ATT}, {"-a:2147483648", ATT}, {"-a:-2147483649", ATT},
       {"-GDI:100", OK, [](const TProcessMngr& p) { return p.GdiObjsLmt(); }, 100}, {"-g:0", GDI_},
-      {"-handles:50", OK, [](const TProcessMngr& p) { return p.HandlesLmt(); }, 50}, {"-handles", HND},
-      {"-MEMORY:1k", OK, mem, 1024}, {"-Mem:3", OK, mem, 3}, {"-m:10X", SYNTAX}, {"-m:abc", MEMV},
-      {"-PAUSE:1h", OK, [](const TProcessMngr& p) { return p.Pause(); }, 3600000},
-      {"-p:0", PAUSE}, {"-p:abc", PAUSE}, {"-p:5000h", PAUSE},
-      {"-s:0", OK, stop, 0}, {"-stop:1m", OK, stop, 60000}, {"-s:x", RUN}, {"-s", RUN}, {"-s:5000h", RUN},
-      {"-r:1h", OK, run, 3600000}, {"-run:0", RUN},
-      {"-time:30", OK, chk, 30000}, {"-TIME:4294967", OK, chk, 4294967000u}, {"-time", TIME},
-      {"-time:4294968", TIME},
-      {"-hung", OK, hung, 1}, {"-HUNG:3", OK, hung, 3}, {"-hung:0", HUNG_}, {"-hung:x", HUNG_},
-      {"-l", LOG}, {"-l:", LOG},
+      {"-handles:50", OK, hnd, 50}, {"-handles", HND},
+      {"-MEMORY:1k", OK, mem, 1024}, {"-Mem:3", OK, mem, 3}, {"-m:10mb", OK, mem, 10485760}, {"-m:10Mb", OK, mem, 10485760},
+      {"-m:512k", OK, mem, 524288}, {"-m:512KB", OK, mem, 524288}, {"-m:3gb", OK, mem, 3221225472u},
+      {"-m:4294967295", OK, mem, 4294967295u}, {"-m:4095M", OK, mem, 4293918720u}, {"-m:10X", SYNTAX},
+      {"-m:10KBx", SYNTAX}, {"-m:10K5", SYNTAX}, {"-m:abc", MEMV}, {"-m:0M", MEMV}, {"-m:M", MEMV}, {"-m:+10M", MEMV},
+      {"-m:", MEMV}, {"-m:4G", MEMV}, {"-m:4096M", MEMV}, {"-m:4194304K", MEMV}, {"-m:4294967296", MEMV},
+      {"-m:99999999999999999999", MEMV},
+      {"-PAUSE:1h", OK, [](const TProcessMngr& p) { return p.Pause(); }, 3600000}, {"-p:0", PAUSE}, {"-p:5000h", PAUSE},
+      {"-s:0", OK, stop, 0}, {"-stop:1m", OK, stop, 60000}, {"-s:x", RUN}, {"-s:5000h", RUN},
+      {"-r:1h", OK, [](const TProcessMngr& p) { return p.RunTmLmt(); }, 3600000}, {"-run:0", RUN},
+      {"-time:30", OK, chk, 30000}, {"-TIME:4294967", OK, chk, 4294967000u}, {"-time", TIME}, {"-time:4294968", TIME},
+      {"-hung", OK, hung, 1}, {"-HUNG:3", OK, hung, 3}, {"-hung:0", HUNG_}, {"-hung:x", HUNG_}, {"-l", LOG}, {"-l:", LOG},
       {"-rc:1,x", RC}, {"-rc:1,,2", RC}, {"-rc:0x", RC}, {"-rc:0x100000000", RC}, {"-rc:4294967296", RC},
       {"-rc:-", RC}, {"-rc:1,", RC},
       // A second time under any of its names; the token quoted is the repeated one.
@@ -135,20 +87,14 @@ TEST(Prms, ValuesAndMessages) {
     if (c.get) {
       EXPECT_EQ(c.val, c.get(pm)) << c.prm;
     }
+    EXPECT_EQ(c.msg == OK ? "app.exe" : "", S(pm.CmdLn())) << c.prm;
   }
 }
 
 TEST(Prms, ReturnCodes) {
-  struct {
-    const char* prm;
-    std::vector<uint32_t> codes;
-  } cases[] = {
-      {"", {0, 1223, 1152}},
-      {"-rc:", {}},
-      {"-rc:5,5", {5, 5}},
-      {"-rc:0xC0000005,0x10", {0xC0000005u, 16}},
-      {"-rc:\"1, 2 ,\t3\"", {1, 2, 3}},
-      {"-rc:4294967295,-1", {4294967295u, 4294967295u}},
+  struct { const char* prm; std::vector<uint32_t> codes; } cases[] = {
+      {"", DFLT}, {"-rc:", {}}, {"-rc:5,5", {5, 5}}, {"-rc:0xC0000005,0x10", {0xC0000005u, 16}},
+      {"-rc:\"1, 2 ,\t3\"", {1, 2, 3}}, {"-rc:4294967295,-1", {4294967295u, 4294967295u}},
       {"-rc:-1073741819", {0xC0000005u}},
   };
   for (const auto& c : cases) {

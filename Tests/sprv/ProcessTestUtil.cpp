@@ -1,22 +1,17 @@
 // Shared pieces of the supervisor's tests.
 #include "ProcessTestUtil.h"
-#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include "Log/Log.h"
-#include "sprv/CmdLn.h"
 
 namespace sprvtest {
 
-std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
-
-bool NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix,
-                unsigned long long* num) {
-  size_t n = line.size() - prefix.size() - suffix.size();
-  if (line.size() <= prefix.size() + suffix.size() || line.rfind(prefix, 0) != 0 ||
-      line.compare(prefix.size() + n, std::string::npos, suffix) != 0 ||
-      line.find_first_not_of("0123456789", prefix.size()) != prefix.size() + n)
-    return false;
-  if (num) *num = std::stoull(line.substr(prefix.size(), n));
-  return true;
+long long NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix) {
+  size_t p = prefix.size(), n = line.size() - p - suffix.size();
+  bool ok = line.size() > p + suffix.size() && line.rfind(prefix, 0) == 0 && line.substr(p + n) == suffix &&
+            line.find_first_not_of("0123456789", p) == p + n;
+  return ok ? std::stoll(line.substr(p, n)) : -1;
 }
 
 std::string Child(const char* name) { return std::string("\"") + YD_BIN_DIR "\\children\\" + name + ".exe\""; }
@@ -31,15 +26,8 @@ TTmp::TTmp(const char* tag) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::string out;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  char buf[4096];
-  DWORD got = 0;
-  while (::ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
-  CloseHandle(h);
-  return out;
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 static std::vector<std::string> CrLfLines(const std::string& all) {
@@ -55,17 +43,12 @@ std::vector<std::string> EvtLines(const std::string& path) {
   std::string all = ReadFile(path);
   std::vector<std::string> lines;
   if (!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0) lines.push_back("<bad: no CR LF at the end>");
-  static const char stamp[] = "dd.dd.dddd dd:dd:dd ";  // d: a digit
-  for (const std::string& l : CrLfLines(all)) {
-    bool ok = l.size() >= sizeof(stamp) - 1;
-    for (size_t i = 0; ok && i + 1 < sizeof(stamp); ++i)
-      ok = stamp[i] == 'd' ? std::isdigit((unsigned char)l[i]) != 0 : l[i] == stamp[i];
-    lines.push_back(ok ? l.substr(sizeof(stamp) - 1) : "<bad: " + l + ">");
-  }
+  static const std::regex stamp("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
+  std::smatch m;
+  for (const std::string& l : CrLfLines(all))
+    lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
   return lines;
 }
-
-TRes Parse(TProcessMngr& m, const std::string& cmdLn) { return TCmdLnToPmPrsr(&m).Prs(cmdLn.c_str()); }
 
 std::vector<uint32_t> Codes(const TProcessMngr& m) {
   std::vector<uint32_t> v;
@@ -73,17 +56,19 @@ std::vector<uint32_t> Codes(const TProcessMngr& m) {
   return v;
 }
 
-void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile) {
+void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile,
+             const std::vector<uint32_t>& codes) {
   m.SetCmdLn(TStr(cmdLn.c_str()));
   m.SetLogFile(TStr(logFile.c_str()));
-  for (uint32_t c : {0u, 1223u, 1152u}) m.AddRetCode(c);
+  for (uint32_t c : codes) m.AddRetCode(c);
 }
 
 // Plain lines of the given types to the file; an empty filter first, so that the write-out drops what
-// earlier tests queued.
+// earlier tests queued. No file: only the write-out.
 static void TraceTo(const char* file, std::initializer_list<const char*> tps) {
   TLog& l = Log();
   l.Lock(LOG_WAIT_WRITE);
+  if (!file) return l.Flush(), l.Unlock();
   l.Prms().SetDflts();
   l.Flush();
   if (*file) l.Prms().SetTmFrmt(""), l.Prms().SetPidOn(false), l.Prms().SetTidOn(false);
@@ -92,18 +77,8 @@ static void TraceTo(const char* file, std::initializer_list<const char*> tps) {
   l.Unlock();
 }
 
-TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) : m_File("trace") {
-  TraceTo(m_File.Path.c_str(), tps);
-}
-
+TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) { TraceTo(File.Path.c_str(), tps); }
 TTraceCapture::~TTraceCapture() { TraceTo("", {}); }
-
-std::vector<std::string> TTraceCapture::Lines() {
-  TLog& l = Log();
-  l.Lock(LOG_WAIT_WRITE);
-  l.Flush();
-  l.Unlock();
-  return CrLfLines(ReadFile(m_File.Path));
-}
+std::vector<std::string> TTraceCapture::Lines() { return TraceTo(nullptr, {}), CrLfLines(ReadFile(File.Path)); }
 
 }  // namespace sprvtest
