@@ -56,10 +56,8 @@ TEST_F(PathEnv, MacroExpansion) {
       {"%%", "%%", false},
       {"%YD_PCT%", "%YD_A%", true},                 // an inserted value is not scanned again
       {"%YD_NOPE%YD_A%", "%YD_NOPE%YD_A%", false},  // the closing percent of an unknown name opens nothing
-      {"%SystemDirectory%\\x.dll", sys + "\\x.dll", true},
-      {"%SYSTEMDIRECTORY%;%systemdirectory%", sys + ";" + sys, true},
-      {"%StartPath%|%YD_A%", start + "|xy", true},
-      {"%STARTPATH%a.exe", start + "a.exe", true},
+      {"%SystemDirectory%;%systemdirectory%\\x.dll", sys + ";" + sys + "\\x.dll", true},
+      {"%STARTPATH%a.exe|%YD_A%", start + "a.exe|xy", true},
       // %UserStartup% is the per-user value "Templates", %CmmnStartup% the common "Common Startup".
       {"%UserStartup%", RegValue(HKEY_CURRENT_USER, "Templates"), true},
       {"%CmmnStartup%", RegValue(HKEY_LOCAL_MACHINE, "Common Startup"), true},
