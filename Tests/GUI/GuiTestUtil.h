@@ -12,8 +12,8 @@
 
 #include "Log/Log.h"
 
-// The lines written to the process trace log from its making on, each as the type code, a blank and
-// the text. The log is not opened: the lines are written out to a file of the tap's own when counted.
+// The process trace log's lines from the tap's making on ("<type> <text>"), written to a file of its own when
+// counted; the log is not opened.
 class TraceTap {
  public:
   TraceTap() {
@@ -61,8 +61,8 @@ class TraceTap {
   std::string m_File;
 };
 
-// Holds the desktop for one test: every search visits all top-level windows, so the desktop tests of
-// parallel test processes take turns. Windows the test made on its thread are destroyed at its end.
+// Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take
+// turns); windows the test made on its thread are destroyed at its end.
 class GuiTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -87,17 +87,14 @@ inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) 
   return CreateWindowExA(exStyle, "STATIC", txt, style, 10, 10, 200, 60, parent, nullptr, nullptr, nullptr);
 }
 
-// Watches the message box of this thread from another thread, as a user would: reads its caption
-// whenever it changes and may press one of its buttons, not before afterMs and, when onCountdown is
-// set, not before a countdown shows.
+// Watches this thread's message box from another thread as a user would: records each new caption and may
+// press a button, not before afterMs and, with onCountdown, not before a countdown shows.
 class BoxWatch {
  public:
   explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false)
       : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown); }) {}
   ~BoxWatch() { Join(); }
-  void Join() {
-    if (m_T.joinable()) m_T.join();
-  }
+  void Join() { m_T.joinable() ? m_T.join() : void(); }
   // The bracketed countdowns seen, in order ("[3]" from "Cap [3]").
   std::vector<std::string> Brackets() const {
     std::vector<std::string> out;
