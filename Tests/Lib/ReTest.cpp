@@ -41,6 +41,12 @@ std::pair<int, int> Find(const char* pat, const char* text) {
   return {ReMatchStart(r.p), static_cast<int>(r.p->EndP[0] - r.p->StartP[0])};
 }
 
+std::string Ab(int n) {
+  std::string t;
+  while (n-- > 0) t += "ab";
+  return t;
+}
+
 TEST_F(ReErrors, CompileErrorTexts) {
   const std::string tooBig(32756, 'a');  // a literal of n characters needs n + 11 bytes
   struct { const char* pat; const char* msg; } cases[] = {
@@ -102,30 +108,25 @@ TEST(ReMatch, GroupsAndMatchStart) {
   ProgPtr r("(a+)(b*)c");
   const char* t = "xaabbc";
   ASSERT_EQ(ReExec(r.p, t), 1);
-  EXPECT_EQ(std::vector<ptrdiff_t>({r.p->StartP[1] - t, r.p->EndP[1] - t, r.p->StartP[2] - t, r.p->EndP[2] - t}),
-            std::vector<ptrdiff_t>({1, 3, 3, 5}));
+  EXPECT_EQ(std::vector<ptrdiff_t>({r.p->StartP[1] - t, r.p->EndP[1] - t, r.p->StartP[2] - t, r.p->EndP[2] - t,
+                                    ReMatchStart(r.p)}),
+            std::vector<ptrdiff_t>({1, 3, 3, 5, 1}));
   EXPECT_EQ(r.p->StartP[3], nullptr);
-  EXPECT_EQ(ReMatchStart(r.p), 1);
   EXPECT_EQ(ReExec(r.p, "aaa"), 0);
   EXPECT_EQ(ReMatchStart(r.p), -1);
 
-  // The form with a match record leaves the program alone.
-  TReMatch m;
-  const char* t1 = "abc";
-  ASSERT_EQ(ReExec(static_cast<const TReProg*>(r.p), t1, m), 1);
-  EXPECT_EQ(m.StartP[0], t1);
-  EXPECT_EQ(ReMatchStart(r.p), -1);
+  TReMatch m;  // the form with a match record leaves the program alone
+  ASSERT_EQ(ReExec(static_cast<const TReProg*>(r.p), t + 1, m), 1);
+  EXPECT_TRUE(m.StartP[0] == t + 1 && ReMatchStart(r.p) == -1);
 
   ProgPtr alt("(a)x|(a)y");  // a group on a failed alternative leaves no position behind
-  const char* t2 = "ay";
-  ASSERT_EQ(ReExec(alt.p, t2), 1);
-  EXPECT_EQ(alt.p->StartP[1], nullptr);
-  EXPECT_EQ(alt.p->StartP[2], t2);
+  const char* u = "ay";
+  ASSERT_EQ(ReExec(alt.p, u), 1);
+  EXPECT_TRUE(alt.p->StartP[1] == nullptr && alt.p->StartP[2] == u);
 }
 
 TEST_F(ReErrors, RecursionAndBacktrackingAreBounded) {
-  std::string t;
-  for (int i = 0; i < 1500; i++) t += "ab";
+  std::string t = Ab(1500);
   EXPECT_EQ(Find("(ab)*$", t.c_str()), std::make_pair(0, 3000));
   EXPECT_TRUE(g_Msgs.empty());
   t += t;
@@ -145,8 +146,7 @@ TEST_F(ReErrors, RecursionAndBacktrackingAreBounded) {
 
 // The deepest match the bound allows runs on a thread with a 512 KiB stack.
 TEST(ReMatch, DeepestMatchFitsASmallStack) {
-  std::string text;
-  for (int i = 0; i < 1990; i++) text += "ab";
+  std::string text = Ab(1990);
   static int result;
   result = -1;
   auto run = [](void* p) -> DWORD {
