@@ -25,7 +25,7 @@ TEST(CmdLn, TokenSplitting) {
 
 // Everything from the program on belongs to the child, parameters included; an empty token ends the scan.
 // A refused token: "Ошибка в параметре" with it as expanded; the scan stops there and the default codes are
-// added unless rc came before it.
+// added unless rc came before it. rc: decimal or hexadecimal 32-bit codes, negative ones as their 32 bits.
 TEST(CmdLn, ChildLineAndRefusedTokens) {
   ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_DIR", "C:\\logs"));
   char sys[MAX_PATH] = {};
@@ -41,6 +41,9 @@ TEST(CmdLn, ChildLineAndRefusedTokens) {
       {"y -x:1 app.exe", "-x:1"}, {"y -att:2 app.exe", "-att:2"}, {"y -me:2 app.exe", "-me:2"},  // no shortenings
       {"y -p:2s -x:1 -m:10M -rc:5 app.exe", "-x:1", "", 0, 2000}, {"y -rc:7 -p:1s -x:1 -p:5s app.exe", "-x:1", "", 0, 1000, "", {7}},
       {"y -zz:%YD_TST_DIR% app.exe", "-zz:C:\\logs"}, {"y"}, {"y -a:2 \"\" -x:1 app.exe"},
+      {"y -rc: x", 0, "x", 0, 0, "", {}}, {"y -rc:5,5 x", 0, "x", 0, 0, "", {5, 5}},
+      {"y -rc:0xC0000005,0x10 x", 0, "x", 0, 0, "", {0xC0000005u, 16}}, {"y -rc:\"1, 2 ,\t3\" x", 0, "x", 0, 0, "", {1, 2, 3}},
+      {"y -rc:4294967295,-1 x", 0, "x", 0, 0, "", {~0u, ~0u}}, {"y -rc:-1073741819 x", 0, "x", 0, 0, "", {0xC0000005u}},
       {"y -m:10M app.exe -m:5", nullptr, "app.exe -m:5", 10485760}, {"y -:app.exe a", nullptr, "app.exe a"},
       {"y app.exe  a   b", nullptr, "app.exe a b"}, {"y app.exe a\tb", nullptr, "app.exe a\tb"},
       // Arguments with a blank keep their quotes, so the child receives them as written.

@@ -39,10 +39,6 @@ TEST(Prms, StrToMs) {
       {"1194h", 0},    {"4294967296", 0},   {"4294968s", 0},     {"71583m", 0},     {"99999999999999999999ms", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.ms, StrToMs(TStr(c.txt))) << c.txt;
-  uint32_t ms = 7;
-  EXPECT_FALSE(StrToMsChk(TStr("1194h"), ms));
-  EXPECT_TRUE(StrToMsChk(TStr("x"), ms));
-  EXPECT_EQ(0u, ms);
 }
 
 // Every parameter through the dispatcher: the stored setting, or its message followed by the dispatcher's.
@@ -88,18 +84,5 @@ TEST(Prms, ValuesAndMessages) {
       EXPECT_EQ(c.val, c.get(pm)) << c.prm;
     }
     EXPECT_EQ(c.msg == OK ? "app.exe" : "", S(pm.CmdLn())) << c.prm;
-  }
-}
-
-TEST(Prms, ReturnCodes) {
-  struct { const char* prm; std::vector<uint32_t> codes; } cases[] = {
-      {"", DFLT}, {"-rc:", {}}, {"-rc:5,5", {5, 5}}, {"-rc:0xC0000005,0x10", {0xC0000005u, 16}},
-      {"-rc:\"1, 2 ,\t3\"", {1, 2, 3}}, {"-rc:4294967295,-1", {4294967295u, 4294967295u}},
-      {"-rc:-1073741819", {0xC0000005u}},
-  };
-  for (const auto& c : cases) {
-    TProcessMngr pm;
-    EXPECT_TRUE(Parse(pm, std::string("y ") + c.prm + " x").IsOk()) << c.prm;
-    EXPECT_EQ(c.codes, Codes(pm)) << c.prm;
   }
 }

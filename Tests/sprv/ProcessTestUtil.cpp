@@ -17,12 +17,10 @@ long long NumBetween(const std::string& line, const std::string& prefix, const s
 std::string Child(const char* name) { return std::string("\"") + YD_BIN_DIR "\\children\\" + name + ".exe\""; }
 
 TTmp::TTmp(const char* tag) {
-  static unsigned seq = 0;
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof(dir), dir);
-  Path = std::string(dir) + "yd_sprv_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-         std::to_string(GetTickCount()) + "_" + std::to_string(++seq) + ".log";
-  DeleteFileA(Path.c_str());
+  char dir[MAX_PATH], file[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  GetTempFileNameA(dir, tag, 0, file);
+  Path = file;
 }
 
 std::string ReadFile(const std::string& path) {

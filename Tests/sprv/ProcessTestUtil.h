@@ -31,7 +31,7 @@ inline std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 long long NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix);
 // A child program of the build, quoted: "Z:\...\children\ch_exit.exe".
 std::string Child(const char* name);
-// A fresh name in the temporary folder; the file is deleted when the object goes.
+// A fresh empty file in the temporary folder, deleted when the object goes.
 struct TTmp {
   std::string Path;
   explicit TTmp(const char* tag);
