@@ -35,16 +35,12 @@ DWORD RunSprv(const std::string& args) {
   return c.Start(SPRV + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
 
-// The first child window of the class with a text (or without one when none has a text).
-HWND Ctl(HWND box, const char* cls, std::string* txt) {
-  HWND found = nullptr;
-  for (HWND w = nullptr; (w = FindWindowExA(box, w, cls, nullptr)) != nullptr;) {
-    char t[4096] = {};
+// The text of the box's first Static control that has one.
+std::string StaticTxt(HWND box) {
+  char t[4096] = {};
+  for (HWND w = nullptr; !*t && (w = FindWindowExA(box, w, "Static", nullptr)) != nullptr;)
     SendMessageA(w, WM_GETTEXT, sizeof t, reinterpret_cast<LPARAM>(t));
-    if (*t || !found) found = w, *txt = t;
-    if (*t) break;
-  }
-  return found;
+  return t;
 }
 
 }  // namespace
@@ -100,19 +96,19 @@ TEST(Entry, ParameterErrorShowsUsageBox) {
   TChild c;
   ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("ch_exit") + " 0"));
   HWND box = nullptr;
-  std::string txt, none;
+  std::string txt;
   for (DWORD t0 = GetTickCount(); txt.empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
     for (HWND w = GetTopWindow(nullptr); w && txt.empty(); w = GetWindow(w, GW_HWNDNEXT)) {
       DWORD pid = 0;
       char t[64] = {};
       GetWindowThreadProcessId(w, &pid);
       GetWindowTextA(w, t, sizeof t);
-      if (pid == c.pi.dwProcessId && strncmp(t, "Ruriruriv", 9) == 0 && Ctl(w, "Static", &txt)) box = w;
+      if (pid == c.pi.dwProcessId && strncmp(t, "Ruriruriv", 9) == 0 && !(txt = StaticTxt(w)).empty()) box = w;
     }
   ASSERT_TRUE(box) << "no usage box";
   EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), txt);
   EXPECT_EQ(0xFFFFFFFFu, c.Wait(0));  // its countdown runs for hours
-  HWND btn = Ctl(box, "Button", &none);
+  HWND btn = FindWindowExA(box, nullptr, "Button", nullptr);
   ASSERT_TRUE(btn);
   PostMessageA(btn, BM_CLICK, 0, 0);
   EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
