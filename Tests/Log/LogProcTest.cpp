@@ -20,15 +20,14 @@ std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a'
 
 }  // namespace
 
-// Runs only as a writer process started by LogProc.ProcessesAppend: "--log-child=<tag>,<lines>,<file>".
-// Writers 0 and 1 write out in their own thread (every line, or a few at a time), writer 2 from the writer
-// thread of a trace log; each reads its parameters from <file><tag>.wli.
-TEST(LogChild, Writer) {
+// The writer process started by LogProc.ProcessesAppend: "--log-child=<tag>,<lines>,<file>". Writers 0 and 1
+// write out in their own thread (every line, or a few at a time), writer 2 from the writer thread of a trace
+// log; each reads its parameters from <file><tag>.wli. The test exists only in such a process.
+void ChildWriter() {
   const char* p = strstr(GetCommandLineA(), kFlag);
   int tag = 0, lines = 0;
   char file[MAX_PATH + 1] = {};
-  if (!p || sscanf(p + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file) != 3)
-    GTEST_SKIP() << "the writer half of LogProc.ProcessesAppend";
+  ASSERT_TRUE(p && sscanf(p + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file) == 3);
   std::string wli = file + std::to_string(tag) + ".wli";
   std::unique_ptr<TWliLog> l(tag == 2 ? new TAsyncLog(wli.c_str(), file) : new TWliLog(wli.c_str(), file));
   ASSERT_EQ(l->Open(), 0u);
@@ -36,6 +35,17 @@ TEST(LogChild, Writer) {
   EXPECT_EQ(l->Close(), 0u);
   EXPECT_EQ(l->PendCnt(), 0u);
 }
+
+const bool kChildRegistered =
+    strstr(GetCommandLineA(), kFlag) &&
+    (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr, __FILE__, __LINE__,
+                           []() -> testing::Test* {
+                             struct T : testing::Test {
+                               void TestBody() override { ChildWriter(); }
+                             };
+                             return new T;
+                           }),
+     true);
 
 TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
