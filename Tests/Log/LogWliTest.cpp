@@ -202,3 +202,22 @@ TEST(LogAsync, DestroyingARunningLogStopsItsWriter) {
     EXPECT_TRUE(ThreadEnded(id));
   }
 }
+
+// A parameter file deleted while the program runs leaves the defaults (nothing traced) until it comes back.
+TEST(LogBadInput, ParameterFileDeletedWhileRunning) {
+  TWli t(Wli("PrmsRd=1\r\nFlshSec=0\r\n"));
+  ASSERT_EQ(t.L.Open(), 0u);
+  t.L.Write("ABC", "one");
+  ASSERT_TRUE(WaitFor([&] { return Exists(t.F); }));
+  ASSERT_TRUE(DeleteFileA(t.W.c_str()));
+  uint32_t loads = t.L.LoadCnt();
+  ASSERT_TRUE(WaitFor([&] { return t.L.LoadCnt() >= loads + 2; }));  // re-read every second, file gone
+  for (int i = 0; i < 101; ++i) t.L.Write("ABC", "two");  // more than the default 100 lines: due, discarded
+  ASSERT_TRUE(WaitFor([&] { return t.L.QueueCnt() == 0; }));
+  WriteAll(t.W, Wli("FlshSec=0\r\n"));  // the period stayed at one second
+  loads = t.L.LoadCnt();
+  ASSERT_TRUE(WaitFor([&] { return t.L.LoadCnt() >= loads + 2; }));
+  t.L.Write("ABC", "three");
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(t.F) == "ABC one\r\nABC three\r\n"; }));
+  t.L.Close();
+}
