@@ -2,7 +2,6 @@
 #pragma once
 #include <windows.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -10,56 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Log/Log.h"
+#include "TestUtil.h"
 
-// The process trace log's lines from the tap's making on ("<type> <text>"), written to a file of its own when
-// counted; the log is not opened.
-class TraceTap {
- public:
-  TraceTap() {
-    static int taps = 0;
-    char tmp[MAX_PATH + 1] = "";
-    GetTempPathA(sizeof(tmp), tmp);
-    m_File = std::string(tmp) + "YdGuiTrace_" + std::to_string(GetCurrentProcessId()) + "_" +
-             std::to_string(++taps) + ".log";
-    DeleteFileA(m_File.c_str());
-    TLogLock lock(Log(), kLogWaitMs);
-    TLogPrms& p = Log().Prms();
-    p.SetDflts();
-    p.SetTmFrmt("");
-    p.SetPidOn(false);
-    p.SetTidOn(false);
-    p.SetFlshLns(kNoWriteOut);
-    p.SetFlshSec(kNoWriteOut);
-    p.AddTp("...", "");
-    Log().Write("GT.", "trace tap %s", m_File.c_str());  // lines queued before it are not the tap's
-  }
-  ~TraceTap() {
-    TLogLock lock(Log(), kLogWaitMs);
-    Log().Prms().SetDflts();
-    Log().SetCurFileNm("");
-    DeleteFileA(m_File.c_str());
-  }
-  // Lines that start with `start` and hold `part`.
-  int Count(const std::string& start, const std::string& part = "") {
-    {
-      TLogLock lock(Log(), kLogWaitMs);
-      Log().SetCurFileNm(m_File.c_str());
-      Log().Flush();
-    }
-    std::ifstream f(m_File, std::ios::binary);
-    std::string line;
-    int n = 0;
-    for (bool mine = false; std::getline(f, line); mine = mine || line == "GT. trace tap " + m_File + "\r")
-      n += mine && line.compare(0, start.size(), start) == 0 && line.find(part) != std::string::npos;
-    return n;
-  }
-
- private:
-  static constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
-  static constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Count
-  std::string m_File;
-};
+// The process trace log's lines during a test.
+using TraceTap = yt::TTraceTap;
 
 // Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take
 // turns); windows the test made on its thread are destroyed at its end.

@@ -5,8 +5,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "Lib/Res.h"
 #include "Lib/Thrd.h"
 #include "Log/Log.h"
+#include "TestUtil.h"
 
 namespace {
 
@@ -152,46 +151,10 @@ namespace {
 // One expected line: its type, its whole text (or a part of it) and how often it must appear.
 struct TWant { const char* tp; std::string txt; int cnt; bool part; };
 
-// On: the process trace log keeps every line type with only the type code in front of the text. It is not
-// opened, so no writer thread takes the lines away before Written writes them to a file of the test's own.
-void TraceAll(bool on) {
-  TLogLock lk(Log(), kLong);
-  ASSERT_EQ(lk.Res(), 0u);
-  ASSERT_FALSE(Log().IsOpn());
-  TLogPrms& p = Log().Prms();
-  p.SetDflts();
-  Log().SetCurFileNm("");
-  if (!on) return;
-  p.SetTmFrmt("");
-  p.SetPidOn(false);
-  p.SetTidOn(false);
-  p.SetFlshLns(1000000);  // nothing is due before the test reads the lines
-  p.SetFlshSec(1000000);
-  p.AddTp("...", "");
-}
-
-// Writes the queued lines out and reads them back.
-std::string Written() {
-  char tmp[MAX_PATH + 1];
-  GetTempPathA(sizeof tmp, tmp);
-  const std::string file = F("%sYdThrdTrace_%u.log", tmp, Pid());
-  DeleteFileA(file.c_str());
-  {
-    TLogLock lk(Log(), kLong);
-    Log().SetCurFileNm(file.c_str());
-    EXPECT_EQ(Log().Flush(), 0u);
-  }
-  std::ifstream f(file, std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  f.close();
-  DeleteFileA(file.c_str());
-  return all;
-}
-
 }  // namespace
 
 TEST(ThrdTrace, Lines) {
-  TraceAll(true);
+  yt::TTraceTap tap;
   std::vector<TWant> w;
   THandle inv(INVALID_HANDLE_VALUE);
   EXPECT_TRUE(inv.IsNone());  // the invalid-handle value is stored as none, never closed
@@ -259,8 +222,7 @@ TEST(ThrdTrace, Lines) {
         {"STB", F("TThrd::Unlock() [TID=%#06x,this=%#010x].", qid, Lo(&q)), 1, false},
     });
   }
-  const std::string all = Written();
-  TraceAll(false);
+  const std::string all = tap.Text();
   for (const TWant& x : w) {
     // A whole text ends its line after a blank; the line starts with the type.
     int n = 0;

@@ -124,7 +124,7 @@ TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
                         " " YD_BIN_DIR "\\ydsprv.exe " + args));
     std::string st;
     for (DWORD t0 = GetTickCount(); st.empty() && GetTickCount() - t0 < RUN_TMOUT_MS + 10000; Sleep(100))
-      st = ReadFile(res.Path);
+      st = yt::ReadAll(res.Path);
     EXPECT_EQ("87", st) << args;
   }
 }

@@ -1,9 +1,6 @@
 // Shared pieces of the supervisor's tests.
 #include "ProcessTestUtil.h"
-#include <fstream>
-#include <iterator>
 #include <regex>
-#include "Log/Log.h"
 
 namespace sprvtest {
 
@@ -23,27 +20,13 @@ TTmp::TTmp(const char* tag) {
   Path = file;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-static std::vector<std::string> CrLfLines(const std::string& all) {
-  std::vector<std::string> lines;
-  for (size_t pos = 0, end; pos < all.size(); pos = end + 2) {
-    end = std::min(all.find("\r\n", pos), all.size());
-    lines.push_back(all.substr(pos, end - pos));
-  }
-  return lines;
-}
-
 std::vector<std::string> EvtLines(const std::string& path) {
-  std::string all = ReadFile(path);
+  std::string all = yt::ReadAll(path);
   std::vector<std::string> lines;
   if (!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0) lines.push_back("<bad: no CR LF at the end>");
   static const std::regex stamp("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
   std::smatch m;
-  for (const std::string& l : CrLfLines(all))
+  for (const std::string& l : yt::Lines(all))
     lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
   return lines;
 }
@@ -60,23 +43,5 @@ void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFi
   m.SetLogFile(TStr(logFile.c_str()));
   for (uint32_t c : codes) m.AddRetCode(c);
 }
-
-// Plain lines of the given types to the file; an empty filter first, so that the write-out drops what
-// earlier tests queued. No file: only the write-out.
-static void TraceTo(const char* file, std::initializer_list<const char*> tps) {
-  TLog& l = Log();
-  l.Lock(LOG_WAIT_WRITE);
-  if (!file) return l.Flush(), l.Unlock();
-  l.Prms().SetDflts();
-  l.Flush();
-  if (*file) l.Prms().SetTmFrmt(""), l.Prms().SetPidOn(false), l.Prms().SetTidOn(false);
-  for (const char* tp : tps) l.Prms().AddTp(tp, "");
-  l.SetCurFileNm(file);
-  l.Unlock();
-}
-
-TTraceCapture::TTraceCapture(std::initializer_list<const char*> tps) { TraceTo(File.Path.c_str(), tps); }
-TTraceCapture::~TTraceCapture() { TraceTo("", {}); }
-std::vector<std::string> TTraceCapture::Lines() { return TraceTo(nullptr, {}), CrLfLines(ReadFile(File.Path)); }
 
 }  // namespace sprvtest

@@ -6,6 +6,7 @@
 #include <vector>
 #include "sprv/CmdLn.h"
 #include "sprv/ProcessMngr.h"
+#include "TestUtil.h"
 
 namespace sprvtest {
 
@@ -37,7 +38,6 @@ struct TTmp {
   explicit TTmp(const char* tag);
   ~TTmp() { DeleteFileA(Path.c_str()); }
 };
-std::string ReadFile(const std::string& path);
 // The event log's lines with the stamp "dd.MM.yyyy HH:mm:ss " checked and cut; a bad stamp or no final CR LF
 // gives a "<bad: ...>" line.
 std::vector<std::string> EvtLines(const std::string& path);
@@ -48,13 +48,9 @@ std::vector<uint32_t> Codes(const TProcessMngr& m);
 void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile,
              const std::vector<uint32_t>& codes = DFLT);
 
-// The trace lines of the given types written during its life, without stamps or ids; they stay queued
-// until Lines() writes them out.
-struct TTraceCapture {
-  TTmp File{"trace"};
-  TTraceCapture(std::initializer_list<const char*> tps = {"WP.", "SP."});
-  ~TTraceCapture();
-  std::vector<std::string> Lines();
+// The supervisor's trace lines (or those of the given types) written during its life.
+struct TTraceCapture : yt::TTraceTap {
+  TTraceCapture(std::initializer_list<const char*> tps = {"WP.", "SP."}) : TTraceTap(tps) {}
 };
 
 }  // namespace sprvtest
