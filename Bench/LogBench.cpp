@@ -116,8 +116,13 @@ int main(int argc, char** argv) {
     HANDLE h = CreateFileA(wli.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const char txt[] = "[Evts]\r\n...=\r\n";
     DWORD wr = 0;
-    WriteFile(h, txt, sizeof txt - 1, &wr, nullptr);
-    CloseHandle(h);
+    bool ok = h != INVALID_HANDLE_VALUE && WriteFile(h, txt, sizeof txt - 1, &wr, nullptr);
+    DWORD err = GetLastError();
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (!ok) {
+      printf("cannot write %s: rc=%lu\n", wli.c_str(), err);
+      return 1;
+    }
   }
   Parts();
   printf("%d lines per run\n", lines);

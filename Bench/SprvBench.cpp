@@ -9,14 +9,15 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "Lib/Path.h"
 #include "Log/Log.h"
 #include "sprv/ProcessMngr.h"
 
 namespace {
 
-std::string g_Dir;  // folder of this program, ends in a backslash
-
-std::string Child(const char* name) { return "\"" + g_Dir + "..\\children\\" + name + ".exe\""; }
+std::string Child(const char* name) {
+  return "\"" + std::string(StartPath().Str()) + "..\\children\\" + name + ".exe\"";
+}
 
 double Now() {
   LARGE_INTEGER c, f;
@@ -99,10 +100,6 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // each figure shows as soon as it is measured
   int watchSec = argc > 1 ? std::atoi(argv[1]) : 60;
   int n = argc > 2 ? std::atoi(argv[2]) : 200;
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, sizeof(self));
-  g_Dir = self;
-  g_Dir.erase(g_Dir.find_last_of('\\') + 1);
   Log().Open();
 
   std::string now = Child("ch_now");

@@ -6,11 +6,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD="${BUILD:-$ROOT/build}"
-"$ROOT/scripts/setup.sh"
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
-cmake --build "$BUILD" -j2 --target ydsprv demo_grow demo_status
+"$ROOT/scripts/build.sh" ydsprv demo_grow demo_status
 
 # No display: the usage box only appears on a parameter error, and then it returns at once.
 unset DISPLAY

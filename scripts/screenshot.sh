@@ -8,11 +8,7 @@ export BUILD="${BUILD:-$ROOT/build}"
 out="$(realpath -m "${1:-$ROOT/docs/usage-box.png}")"
 BOX_WAIT_S=30  # the box appears within a second; a cold prefix takes longer
 
-"$ROOT/scripts/setup.sh"
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
-cmake --build "$BUILD" -j2 --target ydsprv >/dev/null
+"$ROOT/scripts/build.sh" ydsprv >/dev/null
 YD_DISPLAY=1 . "$ROOT/scripts/wine-env.sh"
 
 wine "$BUILD/ydsprv.exe" </dev/null >/dev/null 2>&1 &

@@ -112,8 +112,14 @@ uint32_t TMsgBoxAutoCloser::FindBox(HWND& ctl) const {
   names.Add(new TStr(m_Cap));
   names.Add(new TStr(m_Txt));
   DWORD start = GetTickCount();
+  uint32_t lastErr = 0;
   for (;;) {
-    SrchWnd(ctl, names);
+    TRes found = SrchWnd(ctl, names);
+    // Traced once per new code: a failing enumeration tends to fail on every try.
+    if (found.IsErr() && found.Code() != lastErr) {
+      lastErr = found.Code();
+      Log().Write("UB\xb7", "window search failed: rc=%u [%s,%u]", lastErr, kSrc, (unsigned)__LINE__);
+    }
     MSG msg;
     if (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) return ERROR_CANCELLED;
     Sleep(kSrchPauseMs);
