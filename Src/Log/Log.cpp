@@ -14,7 +14,6 @@ namespace {
 constexpr size_t LOG_FMT_START = 64;            // first formatting buffer; doubled until the text fits
 constexpr size_t LOG_FMT_MAX = 64u << 20;       // a text is cut here rather than exhaust the heap
 constexpr size_t LOG_BATCH = 64u << 10;         // bytes of whole lines handed to one WriteFile
-constexpr uint32_t ERR_EXCEPTION = 1359;        // an exception during a write-out
 // Append-only write access: every WriteFile lands at the current end of the file as one piece, so
 // writers in several processes never overwrite or split each other's lines. Read access is what
 // byte-range locks require.
@@ -32,17 +31,6 @@ class TCsLock {
 
  private:
   CRITICAL_SECTION& m_Cs;
-};
-
-class TFileGuard {
- public:
-  explicit TFileGuard(HANDLE h) : m_H(h) {}
-  ~TFileGuard() {
-    if (m_H != INVALID_HANDLE_VALUE) CloseHandle(m_H);
-  }
-
- private:
-  HANDLE m_H;
 };
 
 // The append turn of one batch. Res() is 0 when held or when the file system has no byte-range locks
@@ -299,11 +287,11 @@ uint32_t TLog::Flush() {
     RenderPend(take);
     return WritePend(m_CurFileNm);
   } catch (...) {
-    return ERR_EXCEPTION;
+    return ERROR_INTERNAL_ERROR;
   }
 }
 
-uint32_t TLog::FlushUnlocked(uint32_t waitMs) {
+uint32_t TLog::FlushLocked(uint32_t waitMs) {
   uint32_t r = Lock(waitMs);
   if (r) return r;
   bool held = true;
@@ -318,7 +306,7 @@ uint32_t TLog::FlushUnlocked(uint32_t waitMs) {
     return WritePend(nm);
   } catch (...) {
     if (held) Unlock();
-    return ERR_EXCEPTION;
+    return ERROR_INTERNAL_ERROR;
   }
 }
 
@@ -349,7 +337,7 @@ uint32_t TLog::WritePend(const TStr& fileNm) {
   HANDLE h = CreateFileA(fileNm.Str(), LOG_FILE_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  TFileGuard g(h);
+  TLogFileGuard g(h);
   std::vector<char> batch;
   while (m_Pend->First()) {
     batch.clear();

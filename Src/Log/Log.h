@@ -97,7 +97,7 @@ class TLog : public TLogA {
   uint32_t Flush();
   // The same for a caller that does not hold the mutex: it is held only while the queue is taken over,
   // so writers never wait for the disk. 0, the wait's code or the write-out's code.
-  uint32_t FlushUnlocked(uint32_t waitMs);
+  uint32_t FlushLocked(uint32_t waitMs = LOG_WAIT_FLUSH);
   bool IsOpn() const { return m_IsOpn; }
   void SetIsOpn(bool on) { m_IsOpn = on; }
   const TStr& CurFileNm() const { return m_CurFileNm; }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t ERR_EXCEPTION = 1359;     // an exception ended the writer thread
 constexpr uint32_t LOG_POST_RETRY = 10;      // ms between posts to a writer thread without a message queue
 constexpr uint32_t LOG_TIMER_MAX = 0x7FFFFFFF;  // the longest timer period the system accepts
 constexpr size_t LOG_PATH_MAX = 32768;          // the longest path the system accepts
@@ -23,8 +22,9 @@ UINT TimerMs(uint32_t sec) {
 class TLogTimers {
  public:
   ~TLogTimers() { Kill(); }
-  void StartRd(uint32_t sec) { Restart(m_Rd, m_RdSec, sec); }
-  void StartFl(uint32_t sec) { Restart(m_Fl, m_FlSec, sec); }
+  // 0 or SetTimer's error code.
+  uint32_t StartRd(uint32_t sec) { return Restart(m_Rd, m_RdSec, sec); }
+  uint32_t StartFl(uint32_t sec) { return Restart(m_Fl, m_FlSec, sec); }
   void Kill() {
     if (m_Rd) KillTimer(nullptr, m_Rd);
     if (m_Fl) KillTimer(nullptr, m_Fl);
@@ -36,10 +36,11 @@ class TLogTimers {
   uint32_t FlSec() const { return m_FlSec; }
 
  private:
-  static void Restart(UINT_PTR& id, uint32_t& keptSec, uint32_t sec) {
+  static uint32_t Restart(UINT_PTR& id, uint32_t& keptSec, uint32_t sec) {
     if (id) KillTimer(nullptr, id);
     id = SetTimer(nullptr, 0, TimerMs(sec), nullptr);
     keptSec = sec;
+    return id ? 0 : uint32_t(GetLastError());
   }
   UINT_PTR m_Rd = 0;
   UINT_PTR m_Fl = 0;
@@ -57,6 +58,11 @@ TWliLog::TWliLog() {
   std::vector<char> path(MAX_PATH + 1);
   for (;;) {
     DWORD n = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+    if (n == 0) {
+      // The line waits in this log's own queue; the log is whole as a TLog already.
+      Write("..!", "GetModuleFileNameA failed: rc=%u.", unsigned(GetLastError()));
+      break;
+    }
     if (n < path.size() || path.size() >= LOG_PATH_MAX) break;
     path.assign(path.size() * 2, 0);
   }
@@ -163,10 +169,14 @@ void TAsyncLog::FlushIfDue() {
   if (id == 0 || id == 0xFFFFFFFF || !m_WriterUp) return;
   // The writer acts on a posted line only when a write-out is due; one such message in its queue is enough.
   if (m_LinePosted || !IsDue()) return;
-  if (PostThreadMessageA(id, WM_LOGCMD, LOGCMD_LINE, LPARAM(this))) {
-    m_LinePosted = true;
-    if (!IsOpn()) SetIsOpn(true);
+  // Marked before the post: the writer may take the message and clear the mark before PostThreadMessageA
+  // returns, and a mark set afterwards would then stay with no message queued, so no line would wake it.
+  m_LinePosted = true;
+  if (!PostThreadMessageA(id, WM_LOGCMD, LOGCMD_LINE, LPARAM(this))) {
+    m_LinePosted = false;
+    return;
   }
+  if (!IsOpn()) SetIsOpn(true);
 }
 
 DWORD WINAPI TAsyncLog::WriterProc(void* log) {
@@ -175,7 +185,7 @@ DWORD WINAPI TAsyncLog::WriterProc(void* log) {
   try {
     r = l->Writer();
   } catch (...) {
-    r = ERR_EXCEPTION;
+    r = ERROR_INTERNAL_ERROR;  // an exception ended the writer thread
   }
   l->m_WriterUp = false;
   return r;
@@ -183,9 +193,13 @@ DWORD WINAPI TAsyncLog::WriterProc(void* log) {
 
 uint32_t TAsyncLog::Writer() {
   TLogTimers tm;
+  // Without a timer lines wait for a due line or Close(); the failure goes to this log itself.
+  auto chkTimer = [&](uint32_t e) {
+    if (e) Write("..!", "SetTimer failed: rc=%u.", unsigned(e));
+  };
   auto startTimers = [&]() {
-    tm.StartRd(PrmsRd());
-    tm.StartFl(Prms().FlshSec());
+    chkTimer(tm.StartRd(PrmsRd()));
+    chkTimer(tm.StartFl(Prms().FlshSec()));
   };
   MSG msg;
   // The message queue comes first: Open() posts the start message while it holds the mutex that
@@ -214,8 +228,8 @@ uint32_t TAsyncLog::Writer() {
         FlushLocked();
       } else if (msg.wParam == tm.Rd() && tm.Rd()) {
         LoadPrms();
-        if (PrmsRd() != tm.RdSec()) tm.StartRd(PrmsRd());
-        if (Prms().FlshSec() != tm.FlSec()) tm.StartFl(Prms().FlshSec());
+        if (PrmsRd() != tm.RdSec()) chkTimer(tm.StartRd(PrmsRd()));
+        if (Prms().FlshSec() != tm.FlSec()) chkTimer(tm.StartFl(Prms().FlshSec()));
       }
     }
   }

@@ -26,8 +26,6 @@ class TWliLog : public TLog {
   uint32_t Open() override;
   // Re-reads the parameter file (defaults when it cannot be read); 0 = read.
   virtual uint32_t LoadPrms();
-  // A write-out by a thread that does not hold the mutex (waits for it up to waitMs).
-  uint32_t FlushLocked(uint32_t waitMs = LOG_WAIT_FLUSH) { return FlushUnlocked(waitMs); }
 
   uint32_t PrmsRd() const { return m_PrmsRd; }
   uint32_t SetPrmsRd(uint32_t sec);  // 87 for 0 (nothing changes)

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Log/LogFile.h"
+#include "Log/LogLine.h"
 
 namespace {
 
@@ -29,22 +30,13 @@ void ForLines(const char* data, uint32_t len, F f) {
 
 bool EqNoCase(const TStr& a, const char* b) { return lstrcmpiA(a.Str(), b) == 0; }
 
-class TFileGuard {
- public:
-  explicit TFileGuard(HANDLE h) : m_H(h) {}
-  ~TFileGuard() { CloseHandle(m_H); }
-
- private:
-  HANDLE m_H;
-};
-
 }  // namespace
 
 uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
   len = 0;
   HANDLE h = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  TFileGuard g(h);
+  TLogFileGuard g(h);
   DWORD sz = GetFileSize(h, nullptr);
   if (sz == INVALID_FILE_SIZE) {
     DWORD e = GetLastError();
@@ -139,21 +131,18 @@ uint32_t TLogPrmsLdr::LoadData(uint32_t readRes, const char* d, uint32_t len) {
   TLogPrms& p = m_Log.Prms();
   p.SetDflts();
   if (readRes || len == 0) return readRes;
-  uint32_t pos = 0;
-  while (pos < len) {
-    uint32_t start = pos;
-    while (pos < len && !IsLineEnd(d[pos])) ++pos;
-    // The first four non-blank characters, the one ending the line included.
+  // Empty lines are skipped: their collected line end alone would be neither "+" nor "!".
+  ForLines(d, len, [&](const char* line, uint32_t n) {
+    // The first four non-blank characters, the one ending the line included (the data ends in a NUL).
     char got[5] = {};
-    uint32_t n = 0;
-    for (uint32_t i = start; i <= pos && i <= len && n < 4; ++i)
-      if (d[i] != ' ') got[n++] = d[i];
+    uint32_t k = 0;
+    for (uint32_t i = 0; i <= n && k < 4; ++i)
+      if (line[i] != ' ') got[k++] = line[i];
     if (got[0] == '+')
       p.AddTp(got + 1, "");
     else if (got[0] == '!' && lstrcmpiA(got + 1, "IMM") == 0)
       p.SetFlshLns(1);
-    while (pos < len && IsLineEnd(d[pos])) ++pos;
-  }
+  });
   return 0;
 }
 

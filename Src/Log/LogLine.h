@@ -1,4 +1,4 @@
-// A queued log line, the line queue and the filter list of a log.
+// A queued log line, the line queue, the filter list of a log and the file handle guard of its file work.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -61,4 +61,19 @@ struct TLogTp : public TYdBsMem {
 class TLogTps : public TList<TLogTp> {
  public:
   TLogTps() : TList<TLogTp>(64, 1, LST_UNIQUE | LST_INC_SITE) {}
+};
+
+// Closes a file of the log's own write-out or parameter read. Not THandle: its close is traced to Log(),
+// and a trace of the trace log's own file work would feed itself.
+class TLogFileGuard {
+ public:
+  explicit TLogFileGuard(HANDLE h) : m_H(h) {}
+  TLogFileGuard(const TLogFileGuard&) = delete;
+  TLogFileGuard& operator=(const TLogFileGuard&) = delete;
+  ~TLogFileGuard() {
+    if (m_H != INVALID_HANDLE_VALUE) CloseHandle(m_H);
+  }
+
+ private:
+  HANDLE m_H;
 };
