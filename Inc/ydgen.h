@@ -101,7 +101,7 @@ class TStack : public TQueue<T> {
 //   while (it.Next()) use(*it.Cur());
 // An iterator made over an empty container stands before the first node (Cur is null) and its
 // Next moves onto the first node once there is one.
-template <class T, class Q, class N, class R>
+template <class Q, class N, class R>
 class TQueueIterBase {
  public:
   explicit TQueueIterBase(Q& q) : m_Q(&q), m_Cur(q.First()), m_EndF(!m_Cur), m_BegF(!m_Cur) {}
@@ -131,7 +131,6 @@ class TQueueIterBase {
     return true;
   }
   R* Cur() const { return m_Cur ? m_Cur->Item : nullptr; }
-  N* Node() const { return m_Cur; }
 
  private:
   Q* m_Q;
@@ -141,16 +140,15 @@ class TQueueIterBase {
 };
 
 template <class T>
-class TQueueIter : public TQueueIterBase<T, TQueue<T>, TContainerItem<T>, T> {
+class TQueueIter : public TQueueIterBase<TQueue<T>, TContainerItem<T>, T> {
  public:
-  explicit TQueueIter(TQueue<T>& q) : TQueueIterBase<T, TQueue<T>, TContainerItem<T>, T>(q) {}
+  explicit TQueueIter(TQueue<T>& q) : TQueueIterBase<TQueue<T>, TContainerItem<T>, T>(q) {}
 };
 
 template <class T>
-class TQueueCIter : public TQueueIterBase<T, const TQueue<T>, TContainerItem<T>, const T> {
+class TQueueCIter : public TQueueIterBase<const TQueue<T>, TContainerItem<T>, const T> {
  public:
-  explicit TQueueCIter(const TQueue<T>& q)
-      : TQueueIterBase<T, const TQueue<T>, TContainerItem<T>, const T>(q) {}
+  explicit TQueueCIter(const TQueue<T>& q) : TQueueIterBase<const TQueue<T>, TContainerItem<T>, const T>(q) {}
 };
 
 // List flags.
@@ -177,9 +175,6 @@ class TList : public TYdBsMem {
 
   uint32_t Cnt() const { return m_Cnt; }
   uint32_t Cap() const { return m_Cap; }
-  uint32_t Step() const { return m_Step; }
-  int SortKey() const { return m_SortKey; }
-  uint32_t Flags() const { return m_Flags; }
   bool IsUnique() const { return (m_Flags & LST_UNIQUE) != 0; }
 
   T* Get(uint32_t i) const {
@@ -373,7 +368,6 @@ class TListCIter {
     return true;
   }
   const T* Cur() const { return m_Has && m_Idx < m_L->Cnt() ? m_L->Get(m_Idx) : nullptr; }
-  uint32_t Idx() const { return m_Idx; }
 
  private:
   const TList<T>* m_L;

@@ -80,6 +80,9 @@ const TArray<TBTmYr>& YrTbl() {
 // Leap years among 1..y.
 int64_t LeapsUpTo(int64_t y) { return y / 4 - y / 100 + y / 400; }
 
+// Days from 1601-01-01 to 1 January of year y, from the count of 365- and 366-day years before it.
+int64_t DaysBefore(int64_t y) { return 365 * (y - kFirstYr) + LeapsUpTo(y - 1) - LeapsUpTo(kFirstYr - 1); }
+
 // Makes the codes and the year table while the program starts.
 const struct TBTmInit {
   TBTmInit() {
@@ -122,8 +125,7 @@ int MonDays(int y, int m) {
 uint32_t DaysBeforeYr(int y) {
   const TArray<TBTmYr>& t = YrTbl();
   if (y >= kFirstYr && static_cast<uint32_t>(y - kFirstYr) < t.Cnt()) return t[y - kFirstYr].Days;
-  // Past the table: the same count of 365- and 366-day years, in closed form.
-  return static_cast<uint32_t>(365 * int64_t(y - kFirstYr) + LeapsUpTo(y - 1) - LeapsUpTo(kFirstYr - 1));
+  return static_cast<uint32_t>(DaysBefore(y));  // past the table
 }
 
 // ---- TBTm ----
@@ -209,12 +211,9 @@ void TBTm::Dt(int& y, int& m, int& d) const {
   int64_t days = static_cast<int64_t>(std::floor(m_Val));
   // An estimate from the mean year length, then the exact year by the day counts.
   int64_t yr = kFirstYr + days * 400 / 146097;
-  auto before = [](int64_t yy) {
-    return 365 * (yy - kFirstYr) + LeapsUpTo(yy - 1) - LeapsUpTo(kFirstYr - 1);
-  };
-  while (yr > kFirstYr && before(yr) > days) yr--;
-  while (before(yr + 1) <= days) yr++;
-  int64_t rest = days - before(yr);
+  while (yr > kFirstYr && DaysBefore(yr) > days) yr--;
+  while (DaysBefore(yr + 1) <= days) yr++;
+  int64_t rest = days - DaysBefore(yr);
   int mon = 1;
   while (mon < 12 && rest >= MonDays(static_cast<int>(yr), mon)) rest -= MonDays(static_cast<int>(yr), mon++);
   y = static_cast<int>(yr);
@@ -289,8 +288,7 @@ TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
   bool inLit = false;
   for (const char* p = fmt; *p; p++) {
     if (*p != '\'') {
-      char c[2] = {*p, 0};
-      prot.Add(c);
+      prot.Ins(p, prot.Len(), 1);
       continue;
     }
     hasApos = true;
@@ -317,7 +315,7 @@ TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
     if (hasApos && *p == '\'') {
       const char* end = std::strchr(p + 1, '\'');
       if (!end) end = p + std::strlen(p) - 1;
-      timeFmt.Add(TStr(p, static_cast<uint32_t>(end - p + 1)));
+      timeFmt.Ins(p, timeFmt.Len(), static_cast<uint32_t>(end - p + 1));
       p = end;
     } else if (p[0] == 'i' && p[1] == 'i') {
       timeFmt.Add(ms3);
@@ -325,8 +323,7 @@ TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
     } else if (*p == 'i') {
       timeFmt.Add(ms);
     } else {
-      char c[2] = {*p, 0};
-      timeFmt.Add(c);
+      timeFmt.Ins(p, timeFmt.Len(), 1);
     }
   }
 

@@ -41,10 +41,31 @@ const TStr& SysDir() {
     if (n > 0 && n < sizeof buf) {
       dir.Set(buf);
       known = true;
+    } else {
+      DWORD err = n ? ERROR_INSUFFICIENT_BUFFER : GetLastError();
+      Log().Write("..!", "GetSystemDirectoryA failed: rc=%u.", static_cast<unsigned>(err));
     }
   }
   return dir;
 }
+
+// Replaces every occurrence of a folder macro (any letter case). The folder is looked up only when the
+// text holds the macro, since each lookup walks the registry or reads the module path; a failed lookup
+// traces itself and the macro becomes an empty text.
+uint32_t RplFolder(TStr& s, const char* macro, TStr (*lookup)()) {
+  const int flags = RPL_ALL | CMP_NOCASE;
+  if (s.Find(macro, 0, flags) < 0) return 0;
+  return s.Rpl(macro, lookup().Str(), 0, flags);
+}
+
+TStr TracedShellFolder(int idx) {
+  uint32_t err = 0;
+  TStr dir = ShellFolder(idx, &err);
+  if (err) Log().Write("..!", "Shell folder %d not read: rc=%u.", idx, static_cast<unsigned>(err));
+  return dir;
+}
+TStr CmmnStartup() { return TracedShellFolder(kCmmnStartupIdx); }
+TStr UserStartup() { return TracedShellFolder(kUserStartupIdx); }
 
 // The value of an environment variable; false when the environment does not know the name.
 bool EnvVar(const char* name, TStr& val) {
@@ -96,11 +117,10 @@ bool ExpEnv(TStr& s) {
 }  // namespace
 
 bool ExpMacros(TStr& s) {
-  const int flags = RPL_ALL | CMP_NOCASE;
-  uint32_t n = s.Rpl("%SystemDirectory%", SysDir().Str(), 0, flags);
-  n += s.Rpl("%CmmnStartup%", ShellFolder(kCmmnStartupIdx).Str(), 0, flags);
-  n += s.Rpl("%UserStartup%", ShellFolder(kUserStartupIdx).Str(), 0, flags);
-  n += s.Rpl("%StartPath%", StartPath().Str(), 0, flags);
+  uint32_t n = RplFolder(s, "%SystemDirectory%", [] { return SysDir(); });
+  n += RplFolder(s, "%CmmnStartup%", CmmnStartup);
+  n += RplFolder(s, "%UserStartup%", UserStartup);
+  n += RplFolder(s, "%StartPath%", StartPath);
   bool env = ExpEnv(s);
   return n > 0 || env;
 }
@@ -186,7 +206,10 @@ TStr ShellFolder(int idx, uint32_t* err) {
   return TStr(buf);
 }
 
-TRegKey::~TRegKey() { Close(); }
+TRegKey::~TRegKey() {
+  uint32_t rc = Close();
+  if (rc) Log().Write("..!", "RegCloseKey failed: rc=%u.", static_cast<unsigned>(rc));
+}
 
 uint32_t TRegKey::Close() {
   if (!m_H) return 0;

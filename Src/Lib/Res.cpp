@@ -76,6 +76,21 @@ class TKeepLastErr {
   DWORD m_Err;
 };
 
+// The system's message text of a code, without its line end; empty when the system has none.
+TStr SysErrTxt(uint32_t code) {
+  TStr txt;
+  TKeepLastErr keep;
+  char buf[kMsgBuf] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                           GetUserDefaultLangID(), buf, kMsgBuf - 1, nullptr);
+  if (!n) return txt;
+  txt.Set(buf);
+  uint32_t len = txt.Len();
+  while (len && (txt[len - 1] == '\r' || txt[len - 1] == '\n')) --len;
+  txt.Cut(txt.Len() - len);
+  return txt;
+}
+
 }  // namespace
 
 // ---- error texts ----
@@ -95,16 +110,13 @@ TStr ErrTxt(uint32_t code) {
     }
     return txt;
   }
-  TKeepLastErr keep;
-  char buf[kMsgBuf] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                           GetUserDefaultLangID(), buf, kMsgBuf - 1, nullptr);
-  if (!n) return txt;
-  txt.Set(buf);
-  uint32_t len = txt.Len();
-  while (len && (txt[len - 1] == '\r' || txt[len - 1] == '\n')) --len;
-  txt.Cut(txt.Len() - len);
-  return txt;
+  // Every result starts out as success: its text is read from the system once, and kept past the
+  // static destructors, which may still make results.
+  if (code == 0) {
+    static const TStr* const okTxt = new TStr(SysErrTxt(0));
+    return *okTxt;
+  }
+  return SysErrTxt(code);
 }
 
 uint32_t RegErrTxt(const char* txt) {

@@ -168,7 +168,12 @@ uint32_t TThrd::Wait(uint32_t ms) {
 
 uint32_t TThrd::ExitCode() const {
   DWORD code = 0;
-  if (!m_H || !GetExitCodeThread(m_H, &code)) return STILL_ACTIVE;
+  if (!m_H) return STILL_ACTIVE;
+  if (!GetExitCodeThread(m_H, &code)) {
+    DWORD err = GetLastError();
+    Log().Write("ST!", "GetExitCodeThread failed: handle=%#010x,rc=%u.", Lo(m_H), static_cast<unsigned>(err));
+    return STILL_ACTIVE;
+  }
   return code;
 }
 
