@@ -125,20 +125,27 @@ bool ExpMacros(TStr& s) {
   return n > 0 || env;
 }
 
-TStr OwnPath() {
+uint32_t ReadOwnPath(TStr& path) {
+  path.Clr();
   TCharBuf buf(MAX_PATH + 1);
   for (;;) {
     DWORD cap = static_cast<DWORD>(buf.Cap());
     DWORD n = GetModuleFileNameExA(GetCurrentProcess(), nullptr, buf.Chars(), cap);
-    if (n == 0) {
-      DWORD err = GetLastError();
-      Log().Write("..!", "GetModuleFileNameExA failed: rc=%u.", static_cast<unsigned>(err));
-      return TStr();
-    }
+    if (n == 0) return GetLastError();
     // A result that fills the buffer may have been cut short.
-    if (n < cap - 1 || cap >= kOwnPathMax) return TStr(buf.Chars(), n);
+    if (n < cap - 1 || cap >= kOwnPathMax) {
+      path.Set(buf.Chars(), n);
+      return 0;
+    }
     buf.Alloc(cap * 2);
   }
+}
+
+TStr OwnPath() {
+  TStr path;
+  uint32_t rc = ReadOwnPath(path);
+  if (rc) Log().Write("..!", "GetModuleFileNameExA failed: rc=%u.", static_cast<unsigned>(rc));
+  return path;
 }
 
 TStr StartPath() {

@@ -8,7 +8,9 @@
 // Expands "%SystemDirectory%", "%CmmnStartup%", "%UserStartup%", "%StartPath%" (any letter case)
 // and then environment variables written as %name%; true when anything was replaced.
 bool ExpMacros(TStr& s);
-TStr OwnPath();    // full path of the running executable
+TStr OwnPath();    // full path of the running executable; a failure is traced and gives an empty text
+// The same path untraced, for the trace log's own set-up: 0 or the system error code (path then empty).
+uint32_t ReadOwnPath(TStr& path);
 TStr StartPath();  // drive and directory of OwnPath(), ending with a backslash
 // Any out-string may be null. The directory keeps its trailing separator, the extension its dot.
 void SplitPath(const char* path, TStr* drive, TStr* dir, TStr* name, TStr* ext);
