@@ -362,9 +362,10 @@ uint32_t TLog::WritePend(const TStr& fileNm) {
     if (err) return err;
     if (lines) return ERROR_WRITE_FAULT;
   }
-  FlushFileBuffers(h);
+  // The lines are out whatever the flush says; its failure is the write-out's result.
+  uint32_t flushed = FlushFileBuffers(h) ? 0 : GetLastError();
   m_LastFlsh = GetTickCount();
-  return 0;
+  return flushed;
 }
 
 // ---- TCase ----

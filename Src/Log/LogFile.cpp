@@ -2,7 +2,6 @@
 #include "Log/LogFile.h"
 
 #include <mutex>
-#include <vector>
 
 #include "Lib/Path.h"
 #include "ydgen.h"
@@ -11,7 +10,6 @@ namespace {
 
 constexpr uint32_t LOG_POST_RETRY = 10;      // ms between posts to a writer thread without a message queue
 constexpr uint32_t LOG_TIMER_MAX = 0x7FFFFFFF;  // the longest timer period the system accepts
-constexpr size_t LOG_PATH_MAX = 32768;          // the longest path the system accepts
 
 UINT TimerMs(uint32_t sec) {
   uint64_t ms = uint64_t(sec) * 1000u;
@@ -52,23 +50,14 @@ class TLogTimers {
 
 // ---- TWliLog ----
 
-// The executable's path is read here rather than through OwnPath(), which traces its failures to Log()
-// and would re-enter the construction of the trace log.
+// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures to
+// Log() and would re-enter the construction of the trace log.
 TWliLog::TWliLog() {
-  std::vector<char> path(MAX_PATH + 1);
-  for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
-    if (n == 0) {
-      // The line waits in this log's own queue; the log is whole as a TLog already.
-      Write("..!", "GetModuleFileNameA failed: rc=%u.", unsigned(GetLastError()));
-      break;
-    }
-    if (n < path.size() || path.size() >= LOG_PATH_MAX) break;
-    path.assign(path.size() * 2, 0);
-  }
-  path.back() = 0;
+  TStr path;
+  if (uint32_t rc = ReadOwnPath(path))
+    Write("..!", "GetModuleFileNameExA failed: rc=%u.", unsigned(rc));  // waits in this log's own queue
   TStr drv, dir, base;
-  SplitPath(path.data(), &drv, &dir, &base, nullptr);
+  SplitPath(path.Str(), &drv, &dir, &base, nullptr);
   TStr stem = drv + dir + base;
   m_PrmsFileNm = stem + ".wli";
   Prms().SetFileNm((stem + ".log").Str());

@@ -28,8 +28,6 @@ void ForLines(const char* data, uint32_t len, F f) {
   }
 }
 
-bool EqNoCase(const TStr& a, const char* b) { return lstrcmpiA(a.Str(), b) == 0; }
-
 }  // namespace
 
 uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
@@ -154,13 +152,13 @@ uint32_t TLogPrmsLdr2::LoadData(uint32_t readRes, const char* data, uint32_t len
   ini.Parse(data, len);
   if (const TLogIniSection* s = ini.Sctn("Prms")) {
     if (const TLogIniVal* v = s->Val("TmFrmt")) p.SetTmFrmt(v->Val.Str());
-    if (const TLogIniVal* v = s->Val("PID")) p.SetPidOn(EqNoCase(v->Val, "On"));
-    if (const TLogIniVal* v = s->Val("TID")) p.SetTidOn(EqNoCase(v->Val, "On"));
+    if (const TLogIniVal* v = s->Val("PID")) p.SetPidOn(v->Val.Cmp("On", CMP_NOCASE) == 0);
+    if (const TLogIniVal* v = s->Val("TID")) p.SetTidOn(v->Val.Cmp("On", CMP_NOCASE) == 0);
     if (const TLogIniVal* v = s->Val("StrtMd")) {
       uint32_t md = LOG_APPEND;
-      if (EqNoCase(v->Val, "OVRWRT"))
+      if (v->Val.Cmp("OVRWRT", CMP_NOCASE) == 0)
         md = LOG_OVRWRT;
-      else if (EqNoCase(v->Val, "NEW"))
+      else if (v->Val.Cmp("NEW", CMP_NOCASE) == 0)
         md = LOG_NEW;
       p.SetStrtMd(md);
     }
