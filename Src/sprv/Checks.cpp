@@ -14,14 +14,14 @@ const char* const CHK_EVT = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
 
 // Decimal form of a 64-bit measure: a working set may pass 4 GiB.
 TStr Num64(uint64_t v) {
-  char buf[24];
-  char* p = buf + sizeof(buf);
-  *--p = 0;
-  do {
-    *--p = char('0' + v % 10);
-    v /= 10;
-  } while (v);
-  return TStr(p);
+  TStr s;
+  s.Fmt("%llu", static_cast<unsigned long long>(v));
+  return s;
+}
+
+// A measure that could not be taken lets its check pass; the trace line keeps the failure in sight.
+void MeasureFailed(const char* what, uint32_t rc) {
+  Log().Write("WP.", "TMeasures::%s() failed (rc=%u)", what, (unsigned)rc);
 }
 
 // The comment of an excess: text, "(measure/limit", and the closing ")" or "). ".
@@ -57,18 +57,31 @@ TRes RunTmExcess(uint32_t elapsed, uint32_t lmt) {
 
 bool TMeasures::WrkSet(const WTProcess& p, uint64_t& bytes) {
   PROCESS_MEMORY_COUNTERS pmc;
-  if (p.MemInfo(pmc) != 0) return false;
+  uint32_t rc = p.MemInfo(pmc);
+  if (rc != 0) {
+    MeasureFailed("WrkSet", rc);
+    return false;
+  }
   bytes = pmc.WorkingSetSize;
   return true;
 }
 
 uint32_t TMeasures::Handles(const WTProcess& p) {
   DWORD cnt = 0;
-  if (!GetProcessHandleCount(p.PrcInfo().hProcess, &cnt)) cnt = 0;
+  if (!GetProcessHandleCount(p.PrcInfo().hProcess, &cnt)) {
+    MeasureFailed("Handles", GetLastError());
+    cnt = 0;
+  }
   return cnt;
 }
 
-uint32_t TMeasures::GdiObjs(const WTProcess& p) { return GetGuiResources(p.PrcInfo().hProcess, GR_GDIOBJECTS); }
+// 0 is also the count of a process without GDI objects: only a set error code marks a failure.
+uint32_t TMeasures::GdiObjs(const WTProcess& p) {
+  SetLastError(0);
+  DWORD cnt = GetGuiResources(p.PrcInfo().hProcess, GR_GDIOBJECTS);
+  if (cnt == 0 && GetLastError() != 0) MeasureFailed("GdiObjs", GetLastError());
+  return cnt;
+}
 
 // Stopping the enumeration early makes it report failure, so its result says nothing.
 bool TMeasures::HungWnd(const WTProcess& p) {
@@ -80,10 +93,7 @@ bool TMeasures::HungWnd(const WTProcess& p) {
 TRes TProcessMngr::Watch(WTProcess& p) {
   TRes res;
   UINT_PTR timer = SetTimer(nullptr, 0, m_ChkIntrvl, nullptr);
-  if (timer == 0) {
-    uint32_t err = GetLastError();
-    Log().Write("WP.", "%s", (TStr("TProcessMngr::Watch() no check timer (rc=") + TStr::Num(err) + ")").Str());
-  }
+  if (timer == 0) Log().Write("WP.", "TProcessMngr::Watch() no check timer (rc=%u)", (unsigned)GetLastError());
   HANDLE h = p.PrcInfo().hProcess;
   bool goOn = true;
   while (goOn) {
@@ -119,7 +129,8 @@ TRes TProcessMngr::Watch(WTProcess& p) {
       break;
     }
   }
-  if (timer != 0) KillTimer(nullptr, timer);
+  if (timer != 0 && !KillTimer(nullptr, timer))
+    Log().Write("WP.", "TProcessMngr::Watch() check timer not removed (rc=%u)", (unsigned)GetLastError());
   return res;
 }
 
@@ -178,20 +189,14 @@ TRes TProcessMngr::ChkHung(WTProcess& p) {
 void TProcessMngr::OnExit(WTProcess& p) {
   m_ExitCode = p.GetExitCode();
   Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: \xea\xee\xe4 ") + TStr::Num(m_ExitCode)).Str());  // "Завершение: код "
-  Log().Write("WP.", "%s",
-              (TStr("Process exited (exit_code=") + TStr::Num(m_ExitCode) + ",dscr='" + ErrTxt(m_ExitCode) + "')").Str());
+  TraceExit();
 }
 
+// The run time is one more failed check: its event line, then the same stop.
 TRes TProcessMngr::OnRunTmOut(WTProcess& p) {
-  TRes res;
-  m_ExitCode = STOPPED_CODE;
   TRes why = RunTmExcess(RunTm(), m_RunTmLmt);
   Evt((TStr(CHK_EVT) + why.Cmnt()).Str());
-  uint32_t t0 = GetTickCount();
-  res.Set(ForceStop(p));
-  uint32_t took = GetTickCount() - t0;
-  Log().Write("WP.", "%s", (TStr("Process terminated (r=") + why.Cmnt() + "),wait=" + TStr::Num(took) + "ms.").Str());
-  return res;
+  return OnChkFail(p, why);
 }
 
 TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
@@ -199,8 +204,6 @@ TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
   uint32_t t0 = GetTickCount();
   m_ExitCode = STOPPED_CODE;
   res.Set(ForceStop(p));
-  uint32_t took = GetTickCount() - t0;
-  Log().Write("WP.", "%s",
-              (TStr("Process terminated (r=") + failed.Cmnt() + "),wait=" + TStr::Num(took) + "ms.").Str());
+  Log().Write("WP.", "Process terminated (r=%s),wait=%ums.", failed.Cmnt().Str(), (unsigned)(GetTickCount() - t0));
   return res;
 }

@@ -20,14 +20,6 @@ TStr SubStr(const char* s, uint32_t n) {
 
 }  // namespace
 
-void UnquoteArg(TStr& s) {
-  uint32_t n = s.Len();
-  if (n < 2 || s[0] != '"' || s[n - 1] != '"') return;
-  for (uint32_t i = 1; i + 1 < n; ++i)
-    if (s[i] == '"') return;
-  s = SubStr(s.Str() + 1, n - 2);
-}
-
 TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
   if (!cmdLn || !*cmdLn) return TStr();
   const char* p = cmdLn;
@@ -41,7 +33,7 @@ TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
     }
     if (k == idx) {
       TStr t = SubStr(s, static_cast<uint32_t>(p - s));
-      UnquoteArg(t);
+      t.Unquote();
       return t;
     }
     while (*p == ' ') ++p;
@@ -103,7 +95,7 @@ TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
   } else {
     val = tok;
   }
-  if (!val.Empty()) UnquoteArg(val);
+  val.Unquote();
 
   for (TQueueIter<TCmdLnPrmPrsr> it(m_Prsrs); !it.End(); it.Next()) {
     TRes pr = it.Cur()->Prs(nm, val);
@@ -111,9 +103,7 @@ TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
     if (pr.Code() != RES_FOREIGN) r.Add(pr);
   }
   // "Ошибка в параметре \"<token>\""
-  TStr cmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 \"");
-  cmnt += tok;
-  cmnt += "\"";
+  TStr cmnt = TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 \"") + tok + "\"";
   r.Add(TRes(RES_BAD_PRM, cmnt.Str(), SVRT_ERR));
   return r;
 }

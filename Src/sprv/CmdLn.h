@@ -11,8 +11,6 @@ class TProcessMngr;
 TStr CmdLnArg(const char* cmdLn, uint32_t idx);
 // Token idx of the process's own command line.
 TStr CmdLnArg(uint32_t idx);
-// Removes one pair of enclosing double quotes when no other double quote stands between them.
-void UnquoteArg(TStr& s);
 
 // One parameter parser: Prs answers 50 for a foreign name, 0 when it took the parameter,
 // 87 with a message when it refused the value or the parameter was given before.

@@ -79,12 +79,7 @@ TRes ChkPrms(const char* cmdLn) {
   if (a1.Empty() || a1.Eq("-?") || a1.Eq("/?") || a1.Eq("/h") || a1.Eq("/H"))
     // "Параметры не заданы"
     r.Set(RES_BAD_PRM, "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb", SVRT_ERR);
-  TStr ln("ChkPrms(\"");
-  ln += cmdLn ? cmdLn : "";
-  ln += "\") returned (cmnt=\"";
-  ln += r.Cmnt();
-  ln += "\")";
-  Log().Write("A_A", "%s", ln.Str());
+  Log().Write("A_A", "ChkPrms(\"%s\") returned (cmnt=\"%s\")", cmdLn ? cmdLn : "", r.Cmnt().Str());
   return r;
 }
 

@@ -29,9 +29,12 @@ uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
 
 uint32_t WTProcess::Wait(uint32_t ms) { return WaitForSingleObject(m_Pi.hProcess, ms); }
 
+// Asked only after the wait saw the end of the process, so a failure is traced rather than returned.
 uint32_t WTProcess::GetExitCode() const {
   DWORD code = 0;
-  GetExitCodeProcess(m_Pi.hProcess, &code);
+  if (!GetExitCodeProcess(m_Pi.hProcess, &code))
+    Log().Write("SP!", "WTProcess::GetExitCode() [this=%#010x] failed (rc=%u).", (unsigned)(uintptr_t)this,
+                (unsigned)GetLastError());
   return code;
 }
 
@@ -49,14 +52,25 @@ uint32_t WTProcess::Terminate(uint32_t exitCode) {
   return TerminateProcess(m_Pi.hProcess, exitCode) ? 0 : GetLastError();
 }
 
+namespace {
+
+// The destructor closes too and has no caller to hand a result to, so a failed close is traced.
+void CloseHnd(HANDLE h, const char* what, const WTProcess* owner) {
+  if (!CloseHandle(h))
+    Log().Write("SP!", "WTProcess::Close() [this=%#010x] %s handle not closed (rc=%u).", (unsigned)(uintptr_t)owner,
+                what, (unsigned)GetLastError());
+}
+
+}  // namespace
+
 uint32_t WTProcess::Close() {
   if (m_Pi.hProcess) {
-    CloseHandle(m_Pi.hProcess);
+    CloseHnd(m_Pi.hProcess, "process", this);
     m_Pi.hProcess = nullptr;
     m_Pi.dwProcessId = NO_ID;
   }
   if (m_Pi.hThread) {
-    CloseHandle(m_Pi.hThread);
+    CloseHnd(m_Pi.hThread, "thread", this);
     m_Pi.hThread = nullptr;
     m_Pi.dwThreadId = NO_ID;
   }

@@ -14,8 +14,18 @@ constexpr uint32_t CHK_INTRVL_DFLT = 15000;  // checks every 15 s unless the tim
 // Top-level windows of the child's main thread get WM_DESTROY; the enumeration always goes on.
 BOOL CALLBACK PostDestroy(HWND w, LPARAM) {
   HWND parent = GetParent(w);
-  if (!parent || parent == GetDesktopWindow()) PostMessageA(w, WM_DESTROY, 0, 0);
+  if ((!parent || parent == GetDesktopWindow()) && !PostMessageA(w, WM_DESTROY, 0, 0))
+    Log().Write("WP.", "TProcessMngr::ForceStop() WM_DESTROY not posted (hwnd=%#010x,rc=%u)",
+                (unsigned)(uintptr_t)w, (unsigned)GetLastError());
   return TRUE;
+}
+
+// A failed wait counts as "not ended": the next step of the stop follows, and the failure is traced.
+bool Ended(WTProcess& p, uint32_t ms) {
+  uint32_t w = p.Wait(ms);
+  if (w == WAIT_FAILED)
+    Log().Write("WP.", "TProcessMngr::ForceStop() wait failed (rc=%u)", (unsigned)GetLastError());
+  return w == WAIT_OBJECT_0;
 }
 
 }  // namespace
@@ -55,7 +65,13 @@ bool TProcessMngr::IsExpectedExitCode() const {
 
 // Event lines are finished texts: they go through "%s" so that a percent sign in them stays as it is.
 void TProcessMngr::Evt(const char* txt) {
-  if (!m_LogFile.Empty()) (*m_EvtLog)->Write("---", "%s", txt);
+  if (m_LogFile.Empty()) return;
+  uint32_t rc = (*m_EvtLog)->Write("---", "%s", txt);
+  if (rc != 0) Log().Write("WP.", "TProcessMngr event line not written (rc=%u)", rc);
+}
+
+void TProcessMngr::TraceExit() const {
+  Log().Write("WP.", "Process exited (exit_code=%u,dscr='%s')", m_ExitCode, ErrTxt(m_ExitCode).Str());
 }
 
 void TProcessMngr::OpenEvtLog() {
@@ -67,15 +83,14 @@ void TProcessMngr::OpenEvtLog() {
   prms.SetTpOn(false);
   prms.AddTp("...", "");
   uint32_t rc = (*m_EvtLog)->Open();
-  if (rc != 0)
-    Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() event log not opened (rc=") + TStr::Num(rc) + ")").Str());
+  if (rc != 0) Log().Write("WP.", "TProcessMngr::Run() event log not opened (rc=%u)", rc);
 }
 
 TRes TProcessMngr::Run() {
   TRes res;
   TCounter attempts;
   if (!m_LogFile.Empty()) OpenEvtLog();
-  Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() begin(cmdln=") + m_CmdLn + ")").Str());
+  Log().Write("WP.", "TProcessMngr::Run() begin(cmdln=%s)", m_CmdLn.Str());
   m_ExitCode = 1;
   for (;;) {
     if (attempts.Val() != 0 && m_Pause != 0) Sleep(m_Pause);
@@ -103,8 +118,9 @@ TRes TProcessMngr::Run() {
     p.Close();
     if (IsExpectedExitCode()) break;
   }
-  (*m_EvtLog)->Close();
-  Log().Write("WP.", "%s", (TStr("TProcessMngr::Run() end(r=") + res.ToStr(RES_CMNT | RES_TXT) + ")").Str());
+  uint32_t rc = (*m_EvtLog)->Close();
+  if (rc != 0 && !m_LogFile.Empty()) Log().Write("WP.", "TProcessMngr::Run() event log not closed (rc=%u)", rc);
+  Log().Write("WP.", "TProcessMngr::Run() end(r=%s)", res.ToStr(RES_CMNT | RES_TXT).Str());
   return res;
 }
 
@@ -114,17 +130,14 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
   uint32_t w = p.Wait(m_RunTmLmt);
   if (w == WAIT_OBJECT_0) {
     m_ExitCode = p.GetExitCode();
-    Log().Write("WP.", "%s",
-                (TStr("Process exited (exit_code=") + TStr::Num(m_ExitCode) + ",dscr='" + ErrTxt(m_ExitCode) + "')")
-                    .Str());
+    TraceExit();
     Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=") + TStr::Num(m_ExitCode)).Str());  // "Завершение: exit code="
   } else if (w == WAIT_TIMEOUT) {
     m_ExitCode = STOPPED_CODE;
     res.Set(ForceStop(p));
-    Log().Write("WP.", "%s", "Process terminated (timeout)");
+    Log().Write("WP.", "Process terminated (timeout)");
   } else {
-    uint32_t err = GetLastError();
-    Log().Write("WP.", "%s", (TStr("Process wait failed (rc=") + TStr::Num(err) + ")").Str());
+    Log().Write("WP.", "Process wait failed (rc=%u)", (unsigned)GetLastError());
   }
   return res;
 }
@@ -138,10 +151,19 @@ uint32_t TProcessMngr::ForceStop(WTProcess& p) {
     uint32_t half = m_StopTm / 2;
     bool ended = false;
     SetLastError(0);
-    BOOL enumOk = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0);
+    DWORD enumErr = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0) ? 0 : GetLastError();
     // A thread without windows makes the enumeration report failure with no error: the wait still applies.
-    if (enumOk || GetLastError() == 0) ended = p.Wait(half) == WAIT_OBJECT_0;
-    if (!ended && p.PostThreadMsg(WM_QUIT, 0, 0) == 0) ended = p.Wait(half) == WAIT_OBJECT_0;
+    if (enumErr == 0)
+      ended = Ended(p, half);
+    else
+      Log().Write("WP.", "TProcessMngr::ForceStop() windows not enumerated (rc=%u)", (unsigned)enumErr);
+    if (!ended) {
+      uint32_t qrc = p.PostThreadMsg(WM_QUIT, 0, 0);
+      if (qrc == 0)
+        ended = Ended(p, half);
+      else
+        Log().Write("WP.", "TProcessMngr::ForceStop() WM_QUIT not posted (rc=%u)", qrc);
+    }
     if (!ended) rc = p.Terminate(0);
   }
   // "Принудительное завершение выполнено."

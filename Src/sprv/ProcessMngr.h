@@ -104,6 +104,7 @@ class TProcessMngr : public TYdBsMem {
   bool IsMonitored() const;
   TRes PlainWait(WTProcess& p);
   void Evt(const char* txt);
+  void TraceExit() const;  // the "Process exited" line of ExitCode
   void OpenEvtLog();
 
   TStr m_CmdLn;
