@@ -178,6 +178,10 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   if (!started) LogExpect("!r", kSrc, kLnNoThrd);
 
   int res = MessageBoxA(owner, text, caption, style | MB_SETFOREGROUND);
+  if (!res) {  // no desktop to show it on, for one: the caller gets 0 and the reason is traced
+    DWORD err = GetLastError();
+    Log().Write("UB\xb7", "MessageBoxA failed: rc=%u [%s,%u]", (unsigned)err, kSrc, (unsigned)__LINE__);
+  }
   if (!started) return res;
 
   r = 1;
