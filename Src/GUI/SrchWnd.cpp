@@ -32,8 +32,9 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
     TStr txt = WndTxt(wnd);
     if (txt.Empty()) return TRUE;
     ctx.Cmp->SetTxts(&txt, ctx.Pos.Cur());
-    ctx.Cmp->Exec();
+    ctx.CmpRes = ctx.Cmp->Exec();
     ctx.Cmp->SetTxts(nullptr, nullptr);
+    if (ctx.CmpRes.IsErr()) return FALSE;
     if (!ctx.Cmp->IsEq()) return TRUE;
     ctx.Found = wnd;
     ctx.Wnds.Add(new HWND(wnd));
@@ -43,7 +44,7 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
       return FALSE;
     }
     EnumChildWindows(wnd, SrchWndProc, prm);
-    return ctx.Done || ctx.Err ? FALSE : TRUE;
+    return ctx.Done || ctx.Err || ctx.CmpRes.IsErr() ? FALSE : TRUE;
   } catch (...) {
     ctx.Err = std::current_exception();
     return FALSE;
@@ -73,7 +74,10 @@ TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp) {
   if (!EnumWindows(SrchWndProc, reinterpret_cast<LPARAM>(&ctx))) {
     DWORD err = GetLastError();
     // A search stopped by a complete match is a success, whatever the last error happens to be.
-    if (!ctx.Done && !ctx.Err && err) res.Set(err, "EnumWindows failed. ");
+    if (ctx.CmpRes.IsErr())
+      res = ctx.CmpRes;
+    else if (!ctx.Done && !ctx.Err && err)
+      res.Set(err, "EnumWindows failed. ");
   }
   found = ctx.Found;
   if (ctx.Err) std::rethrow_exception(ctx.Err);

@@ -31,6 +31,7 @@ struct TSrchCtx {
   TQueueCIter<TStr> Pos;     // the name the next window is compared with
   bool Done = false;         // the whole path matched
   std::exception_ptr Err;    // an exception is carried past the system's enumeration, never through it
+  TRes CmpRes;               // a comparison that failed ends the search with its result
 };
 
 BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
@@ -38,7 +39,7 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
 // Depth-first in enumeration order; the first complete path wins. A failed attempt below a window is
 // not undone: later windows are compared with the later names, and a path that never completes
 // reports the last window that matched a name. cmp must be a TStrCmpCmd (or derived from it).
-// The result is an error only when the enumeration failed; found is null when nothing matched.
+// The result is an error only when the enumeration or a comparison failed; found is null when nothing matched.
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp);
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names);  // exact comparison
 
