@@ -24,11 +24,16 @@ int main() {
     std::printf("launch failed: error %lu\n", e);
     return static_cast<int>(e);
   }
-  WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
+  DWORD err = 0;
+  if (WaitForSingleObject(pi.hProcess, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &code))
+    err = GetLastError();
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  if (err != 0) {
+    std::printf("exit status not read: error %lu\n", err);
+    return static_cast<int>(err);
+  }
   std::printf("exit status: %lu (0x%08lX)\n", code, code);
   return static_cast<int>(code);
 }

@@ -28,8 +28,10 @@ int main() {
   if (CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     if (WaitForSingleObject(pi.hProcess, RUN_TMOUT_MS) == WAIT_OBJECT_0) {
       DWORD code = 0;
-      GetExitCodeProcess(pi.hProcess, &code);
-      std::snprintf(out, sizeof out, "%lu", code);
+      if (GetExitCodeProcess(pi.hProcess, &code))
+        std::snprintf(out, sizeof out, "%lu", code);
+      else
+        std::snprintf(out, sizeof out, "status-failed-%lu", GetLastError());
     } else {
       TerminateProcess(pi.hProcess, 99);
       lstrcpyA(out, "timeout");
