@@ -273,10 +273,11 @@ uint32_t TLog::Open() {
 uint32_t TLog::Close() {
   TLogLock lk(*this, LOG_WAIT_CLOSE);  // a failed wait does not keep the log open
   if (!m_IsOpn) return 1;
-  Flush();
+  // Lines the last write-out could not write are lost with the log: the caller learns of it.
+  uint32_t flushed = Flush();
   m_IsOpn = false;
   m_CurFileNm.Clr();
-  return lk.Res();
+  return lk.Res() ? lk.Res() : flushed;
 }
 
 uint32_t TLog::Flush() {

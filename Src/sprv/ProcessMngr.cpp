@@ -119,7 +119,8 @@ TRes TProcessMngr::Run() {
     if (IsExpectedExitCode()) break;
   }
   uint32_t rc = (*m_EvtLog)->Close();
-  if (rc != 0 && !m_LogFile.Empty()) Log().Write("WP.", "TProcessMngr::Run() event log not closed (rc=%u)", rc);
+  // 1: it was never opened, which the opening has traced already.
+  if (rc != 0 && rc != 1 && !m_LogFile.Empty()) Log().Write("WP.", "TProcessMngr::Run() event log not closed (rc=%u)", rc);
   Log().Write("WP.", "TProcessMngr::Run() end(r=%s)", res.ToStr(RES_CMNT | RES_TXT).Str());
   return res;
 }
