@@ -157,6 +157,15 @@ TStr StartPath() {
   return drive;
 }
 
+bool IsFile(const char* path) {
+  DWORD attrs = GetFileAttributesA(path);
+  if (attrs != INVALID_FILE_ATTRIBUTES) return !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+  DWORD err = GetLastError();
+  if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND && err != ERROR_INVALID_NAME)
+    Log().Write("..!", "GetFileAttributesA('%s') failed: rc=%u.", path, static_cast<unsigned>(err));
+  return false;
+}
+
 void SplitPath(const char* path, TStr* drive, TStr* dir, TStr* name, TStr* ext) {
   if (!path) path = "";
   const char* p = path;

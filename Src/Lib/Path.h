@@ -12,6 +12,9 @@ TStr OwnPath();    // full path of the running executable; a failure is traced a
 // The same path untraced, for the trace log's own set-up: 0 or the system error code (path then empty).
 uint32_t ReadOwnPath(TStr& path);
 TStr StartPath();  // drive and directory of OwnPath(), ending with a backslash
+// True when the path names an existing file, not a folder. A look-up that fails for another reason than a
+// missing file or folder, or a name no file can have, is traced and answers false.
+bool IsFile(const char* path);
 // Any out-string may be null. The directory keeps its trailing separator, the extension its dot.
 void SplitPath(const char* path, TStr* drive, TStr* dir, TStr* name, TStr* ext);
 // Shell folder value by index: 0-12 per-user names, 16-19 common names; empty text on failure,

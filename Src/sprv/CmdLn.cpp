@@ -20,8 +20,9 @@ TStr SubStr(const char* s, uint32_t n) {
 
 }  // namespace
 
-TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
-  if (!cmdLn || !*cmdLn) return TStr();
+bool CmdLnTok(const char* cmdLn, uint32_t idx, TStr& tok) {
+  tok.Clr();
+  if (!cmdLn || !*cmdLn) return false;
   const char* p = cmdLn;
   for (uint32_t k = 0;; ++k) {
     // Only the blank separates, and only outside quotes; an unclosed quote runs to the end.
@@ -32,13 +33,19 @@ TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
       ++p;
     }
     if (k == idx) {
-      TStr t = SubStr(s, static_cast<uint32_t>(p - s));
-      t.Unquote();
-      return t;
+      tok = SubStr(s, static_cast<uint32_t>(p - s));
+      tok.Unquote();
+      return true;
     }
     while (*p == ' ') ++p;
-    if (!*p) return TStr();
+    if (!*p) return false;
   }
+}
+
+TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
+  TStr t;
+  CmdLnTok(cmdLn, idx, t);
+  return t;
 }
 
 TStr CmdLnArg(uint32_t idx) { return CmdLnArg(GetCommandLineA(), idx); }
@@ -68,8 +75,10 @@ TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
 
   TRes r;
   for (uint32_t k = 1; r.IsOk(); ++k) {
-    TStr tok = CmdLnArg(cmdLn, k);
-    if (tok.Empty()) break;
+    TStr tok;
+    if (!CmdLnTok(cmdLn, k, tok)) break;
+    // An empty word among the child's arguments is one of them; among the own parameters it ends the scan.
+    if (tok.Empty() && !m_Cmd->IsGvn()) break;
     ExpMacros(tok);
     if (m_Cmd->IsGvn())
       m_Cmd->AddArg(tok);

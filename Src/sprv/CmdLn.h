@@ -7,7 +7,10 @@
 
 class TProcessMngr;
 
-// Token idx of the given command line text (token 0 is the program path); empty when there is none.
+// Token idx of the given command line text (token 0 is the program path); false when there is none. A pair
+// of quotes with nothing between them is a token, an empty one.
+bool CmdLnTok(const char* cmdLn, uint32_t idx, TStr& tok);
+// Token idx of the given command line text; empty when there is none.
 TStr CmdLnArg(const char* cmdLn, uint32_t idx);
 // Token idx of the process's own command line.
 TStr CmdLnArg(uint32_t idx);

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "Lib/Path.h"
 #include "sprv/ProcessMngr.h"
 
 namespace {
@@ -115,8 +116,9 @@ bool RetCode(const char* s, uint32_t n, uint32_t& code) {
   return true;
 }
 
-// The child's command line keeps an argument that holds a blank as one argument.
+// The child's command line keeps an argument that holds a blank as one argument, and an empty one as "".
 TStr ChildArg(const TStr& arg) {
+  if (arg.Empty()) return TStr("\"\"");
   if (arg.Find(" ") < 0 || arg.Find("\"") >= 0) return arg;
   TStr q("\"");
   q += arg;
@@ -292,7 +294,9 @@ TRes TRetCodePrmPrsr::Prs(const TStr& nm, const TStr& val) {
 
 TRes TCmdPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   if (!nm.Empty()) return Foreign();
-  m_CmdLn = ChildArg(val);
+  // The program goes in quotes only when the whole word names a file, so that C:\Program Files\a.exe cannot
+  // start C:\Program.exe; otherwise the word is a command line of its own ("app.exe --port 80").
+  m_CmdLn = val.Find(" ") >= 0 && IsFile(val.Str()) ? ChildArg(val) : val;
   m_Pm->SetCmdLn(m_CmdLn);
   SetGvn();
   return TRes();

@@ -20,18 +20,33 @@ TEST(CmdLn, TokenSplitting) {
       {"\"C:\\Program Files\\y.exe\" -a:2", 0, "C:\\Program Files\\y.exe"}, {"", 0, ""}, {nullptr, 0, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.tok, S(CmdLnArg(c.cmdLn, c.idx))) << (c.cmdLn ? c.cmdLn : "(null)");
+  // An empty pair of quotes is a token; blanks after the last token are none.
+  struct { const char* cmdLn; uint32_t idx; bool is; } there[] = {
+      {"prog.exe \"\" x", 1, true}, {"prog.exe a \"\"", 2, true}, {"prog.exe a ", 2, false}, {"prog.exe a", 2, false},
+      {"prog.exe", 0, true}, {"", 0, false},
+  };
+  for (const auto& c : there) {
+    TStr tok("stale");
+    EXPECT_EQ(c.is, CmdLnTok(c.cmdLn, c.idx, tok)) << c.cmdLn << " " << c.idx;
+    EXPECT_EQ(S(CmdLnArg(c.cmdLn, c.idx)), S(tok)) << c.cmdLn << " " << c.idx;
+  }
   EXPECT_NE(std::string::npos, S(CmdLnArg(0u)).find("test_sprv"));  // the process's own command line
 }
 
-// Everything from the program on belongs to the child, parameters included; an empty token ends the scan.
+// Everything from the program on belongs to the child, parameters included; an empty token ends the scan
+// before the child's command line and is an argument ("") within it. The program's word goes in quotes only
+// when it names a file as a whole; otherwise it is a command line of its own.
 // A refused token: "Ошибка в параметре" with it as expanded; the scan stops there and the default codes are
 // added unless rc came before it. rc: decimal or hexadecimal 32-bit codes, negative ones as their 32 bits.
 TEST(CmdLn, ChildLineAndRefusedTokens) {
   ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_DIR", "C:\\logs"));
   char sys[MAX_PATH] = {};
   ASSERT_GT(GetSystemDirectoryA(sys, sizeof sys), 0u);
+  yt::TTmpDir d;
+  const std::string prog = d("p q.exe");  // a file with a blank in its name
+  ASSERT_TRUE(yt::WriteAll(prog, "MZ"));
   struct {
-    const char* cmdLn;
+    std::string cmdLn;
     const char* bad = nullptr;
     std::string child = "";
     uint32_t mem = 0, pause = 0;
@@ -47,7 +62,12 @@ TEST(CmdLn, ChildLineAndRefusedTokens) {
       {"y -m:10M app.exe -m:5", nullptr, "app.exe -m:5", 10485760}, {"y -:app.exe a", nullptr, "app.exe a"},
       {"y app.exe  a   b", nullptr, "app.exe a b"}, {"y app.exe a\tb", nullptr, "app.exe a\tb"},
       // Arguments with a blank keep their quotes, so the child receives them as written.
-      {"y \"C:\\Program Files\\P\\p.exe\" \"a b\" c", nullptr, "\"C:\\Program Files\\P\\p.exe\" \"a b\" c"},
+      {"y \"" + prog + "\" \"a b\" c", nullptr, "\"" + prog + "\" \"a b\" c"},
+      {"y \"C:\\Program Files\\P\\p.exe\" \"a b\"", nullptr, "C:\\Program Files\\P\\p.exe \"a b\""},  // no such file
+      {"y \"app.exe --port 80\"", nullptr, "app.exe --port 80"},
+      {"y \"" + prog + " --port 80\"", nullptr, prog + " --port 80"},
+      {"y app.exe --name \"\" --port 80", nullptr, "app.exe --name \"\" --port 80"},
+      {"y app.exe \"\"  \"\" \"\"", nullptr, "app.exe \"\" \"\" \"\""}, {"y -:app.exe \"\"", nullptr, "app.exe \"\""},
       {"y app.exe \"unclosed x", nullptr, "app.exe \"unclosed x"},
       {"y -l:\"C:\\my logs\\ev.log\" app.exe -l:\"a b\"", nullptr, "app.exe -l:\"a b\"", 0, 0, "C:\\my logs\\ev.log"},
       {"y -l:%YD_TST_DIR%\\ev.log %SystemDirectory%\\notepad.exe %YD_TST_DIR%", nullptr,

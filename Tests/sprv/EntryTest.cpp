@@ -30,10 +30,18 @@ struct TChild {
   }
 };
 
-DWORD RunSprv(const std::string& args) {
+DWORD RunSprv(const std::string& args, DWORD ms = RUN_TMOUT_MS) {
   TChild c;
-  return c.Start(SPRV + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
+  return c.Start(SPRV + " " + args) ? c.Wait(ms) : 0xFFFFFFFE;
 }
+
+// The raw command line that the child ch_args received, written to a file named by YD_ARGS_FILE.
+struct TArgsFile {
+  TTmp File{"args"};
+  TArgsFile() { SetEnvironmentVariableA("YD_ARGS_FILE", File.Path.c_str()); }
+  ~TArgsFile() { SetEnvironmentVariableA("YD_ARGS_FILE", nullptr); }
+  std::string Got() const { return yt::ReadAll(File.Path); }
+};
 
 // The text of the box's first Static control that has one.
 std::string StaticTxt(HWND box) {
@@ -142,4 +150,24 @@ TEST(Entry, ChildCommandLineBeyondTheSystemLimit) {
   ASSERT_EQ(2u, ev.size());
   EXPECT_EQ(START, ev[0]);
   EXPECT_EQ(0u, ev[1].rfind(START_ERR, 0)) << ev[1];
+}
+
+// What the child receives: a whole command line written as one quoted word goes as written; a program path
+// with a blank keeps its quotes, so the program named by the path's first word (p.exe, ending with 5) is not
+// started; an empty argument reaches the child as "" with the words after it.
+TEST(Entry, ChildReceivesItsCommandLine) {
+  yt::TTmpDir d;
+  const std::string args = YD_BIN_DIR "\\children\\ch_args.exe", spaced = d("p q.exe");
+  ASSERT_TRUE(CopyFileA(args.c_str(), spaced.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(YD_BIN_DIR "\\children\\ch_now.exe", d("p.exe").c_str(), FALSE));
+  struct { std::string sprvArgs, got; } rows[] = {
+      {"\"" + args + " --port 80\"", args + " --port 80"},
+      {"\"" + spaced + "\" --port 80", "\"" + spaced + "\" --port 80"},
+      {args + " --name \"\" --port 80", args + " --name \"\" --port 80"},
+  };
+  for (const auto& row : rows) {
+    TArgsFile out;
+    EXPECT_EQ(0u, RunSprv(row.sprvArgs)) << row.sprvArgs;
+    EXPECT_EQ(row.got, out.Got()) << row.sprvArgs;
+  }
 }
