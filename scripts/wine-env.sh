@@ -4,6 +4,16 @@
 : "${BUILD:?}"
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine maps Cyrillic file names only through a glibc UTF-8 locale; a fresh machine has none, so the build
+# folder gets one of its own (no root needed), made once.
+export LOCPATH="$BUILD/locale"
+if [ ! -d "$LOCPATH/ru_RU.UTF-8" ]; then
+  echo "locale: making ru_RU.UTF-8 in $LOCPATH"
+  rm -rf "$LOCPATH/ru_RU.UTF-8.part"
+  mkdir -p "$LOCPATH"
+  localedef -i ru_RU -f UTF-8 "$LOCPATH/ru_RU.UTF-8.part"
+  mv "$LOCPATH/ru_RU.UTF-8.part" "$LOCPATH/ru_RU.UTF-8"
+fi
 # Wine takes code page 1251 from these even where glibc has no ru_RU locale (bash would warn).
 { export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8; } 2>/dev/null
 
@@ -37,6 +47,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot -i </dev/null >/dev/null 2>&1
   # Dialogs close in 0.2 s instead of 2 s without a window manager.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+fi
+# A crashing program ends at once instead of waiting behind Wine's crash dialog (as it would behind Windows
+# Error Reporting's); an existing prefix gets the value too.
+if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 fi
 wineserver -w
 wineserver -f -p </dev/null >/dev/null 2>&1 &

@@ -1,6 +1,7 @@
 // The entry: parameter check and usage text in this process, then ydsprv.exe run as a process of its own
 // with its 32-bit exit status read here, on the Windows side.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine
 const DWORD BOX_TMOUT_MS = 30000;  // until the usage box shows up
+const DWORD CRASH_TMOUT_MS = 30000;  // two crashes and their reports; a crash dialog would keep it running
 const std::string NO_PRMS = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb";  // "Параметры не заданы"
 const std::string SPRV = std::string("\"") + YD_BIN_DIR "\\ydsprv.exe\"";
 
@@ -170,4 +172,51 @@ TEST(Entry, ChildReceivesItsCommandLine) {
     EXPECT_EQ(0u, RunSprv(row.sprvArgs)) << row.sprvArgs;
     EXPECT_EQ(row.got, out.Got()) << row.sprvArgs;
   }
+}
+
+// A crash is an exit code like any other: 0xC0000005 is relaunched while attempts remain, and ends the run
+// when rc expects it. The test prefix has Wine's crash dialog switched off; with it on, the crashed child
+// would wait for a click and the run would not end within the time-out.
+TEST(Entry, CrashingChildIsRelaunched) {
+  TTmp log("crash"), log2("crash");
+  const std::string crash = EXITED + "3221225477";
+  EXPECT_EQ(0x800401F7u, RunSprv("-a:2 -l:" + log.Path + " " + Child("ch_crash"), CRASH_TMOUT_MS));
+  EXPECT_EQ((std::vector<std::string>{START, crash, START, crash, ATTEMPTS + "2/2."}), EvtLines(log.Path));
+  EXPECT_EQ(0u, RunSprv("-rc:0xC0000005 -l:" + log2.Path + " " + Child("ch_crash"), CRASH_TMOUT_MS));
+  EXPECT_EQ((std::vector<std::string>{START, crash}), EvtLines(log2.Path));
+}
+
+// Cyrillic names throughout: ydsprv.exe in the folder "Программы" with its parameter file (trace log beside
+// it), the child "Иван.exe" with the argument "Привет", the event log "события.log". Wine maps such names
+// only when glibc has a ru_RU.UTF-8 locale (the test command makes one in the build folder); without it
+// every launch here fails with 2.
+TEST(Entry, CyrillicPaths) {
+  yt::TTmpDir d;
+  const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), sprv = dir + "ydsprv.exe",
+                    child = dir + "\xc8\xe2\xe0\xed.exe", hello = "\xcf\xf0\xe8\xe2\xe5\xf2",
+                    log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log";
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileA(YD_BIN_DIR "\\ydsprv.exe", sprv.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(YD_BIN_DIR "\\children\\ch_args.exe", child.c_str(), FALSE));
+  ASSERT_TRUE(yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n"));
+  {
+    TArgsFile out;
+    TChild c;
+    ASSERT_TRUE(c.Start("\"" + sprv + "\" -l:" + log + " " + child + " " + hello));
+    EXPECT_EQ(0u, c.Wait(RUN_TMOUT_MS));
+    EXPECT_EQ(child + " " + hello, out.Got());
+  }
+  EXPECT_EQ((std::vector<std::string>{START, EXITED + "0"}), EvtLines(log));
+  std::string tr = yt::ReadAll(dir + "ydsprv.log");  // lines "<type> <stamp> Pid=.. Tid=.. <text>"
+  auto traced = [&](const std::string& tp, const std::string& txt) {
+    std::vector<std::string> ls = yt::Lines(tr);
+    return std::count_if(ls.begin(), ls.end(), [&](const std::string& l) {
+      return l.rfind(tp + " ", 0) == 0 && l.find(txt) != std::string::npos;
+    });
+  };
+  EXPECT_EQ(1, traced("A_A", "ChkPrms(\"\"" + sprv + "\" -l:" + log + " " + child + " " + hello + "\")")) << tr;
+  EXPECT_EQ(1, traced("SPT", "WTProcess::Crt(cmdln='" + child + " " + hello + "',flags=0)")) << tr;
+  for (const char* f : {"ydsprv.exe", "ydsprv.wli", "ydsprv.log", "\xc8\xe2\xe0\xed.exe", "\xf1\xee\xe1\xfb\xf2\xe8\xff.log"})
+    DeleteFileA((dir + f).c_str());
+  RemoveDirectoryA(dir.c_str());
 }
