@@ -126,6 +126,15 @@ TStr ChildArg(const TStr& arg) {
   return q;
 }
 
+// The program's word names a file: as written, or with ".exe", which the system adds to a name without an
+// extension.
+bool NamesProgram(const TStr& word) {
+  if (IsFile(word.Str())) return true;
+  TStr ext;
+  SplitPath(word.Str(), nullptr, nullptr, nullptr, &ext);
+  return ext.Empty() && IsFile((word + ".exe").Str());
+}
+
 // The steps of every named parser: its own name (any case), not given before, a value it accepts; only
 // then is the setting written and the parameter marked as given.
 template <class TRead, class TSet>
@@ -296,7 +305,7 @@ TRes TCmdPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   if (!nm.Empty()) return Foreign();
   // The program goes in quotes only when the whole word names a file, so that C:\Program Files\a.exe cannot
   // start C:\Program.exe; otherwise the word is a command line of its own ("app.exe --port 80").
-  m_CmdLn = val.Find(" ") >= 0 && IsFile(val.Str()) ? ChildArg(val) : val;
+  m_CmdLn = val.Find(" ") >= 0 && NamesProgram(val) ? ChildArg(val) : val;
   m_Pm->SetCmdLn(m_CmdLn);
   SetGvn();
   return TRes();

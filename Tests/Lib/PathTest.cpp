@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Lib/Path.h"
+#include "TestUtil.h"
 
 namespace {
 
@@ -100,6 +101,21 @@ TEST(Path, OwnPathSplitPathAndShellFolders) {
   uint32_t err = 12345;
   EXPECT_EQ(Str(ShellFolder(0, &err)), RegValue(HKEY_CURRENT_USER, "AppData"));
   EXPECT_EQ(err, 0u);
+}
+
+// Only an existing file is one; a folder, a missing name and a name no file can have answer false without
+// a trace line, as they are answers, not failures.
+TEST(Path, IsFile) {
+  char own[MAX_PATH + 1];
+  ASSERT_GT(GetModuleFileNameA(nullptr, own, sizeof own), 0u);
+  std::string dir = Str(StartPath());
+  yt::TTraceTap tap({"..!"});
+  struct { std::string path; bool file; } cases[] = {
+      {own, true}, {dir.substr(0, dir.size() - 1), false}, {dir, false}, {dir + "no such.exe", false},
+      {dir + "no\\such\\x.exe", false}, {dir + "a<b>|", false}, {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.file, IsFile(c.path.c_str())) << c.path;
+  EXPECT_EQ("", tap.Text());
 }
 
 TEST_F(PathEnv, OpenPath) {

@@ -66,6 +66,7 @@ TEST(CmdLn, ChildLineAndRefusedTokens) {
       {"y \"C:\\Program Files\\P\\p.exe\" \"a b\"", nullptr, "C:\\Program Files\\P\\p.exe \"a b\""},  // no such file
       {"y \"app.exe --port 80\"", nullptr, "app.exe --port 80"},
       {"y \"" + prog + " --port 80\"", nullptr, prog + " --port 80"},
+      {"y \"" + d("p q") + "\" x", nullptr, "\"" + d("p q") + "\" x"},  // the system adds .exe to it
       {"y app.exe --name \"\" --port 80", nullptr, "app.exe --name \"\" --port 80"},
       {"y app.exe \"\"  \"\" \"\"", nullptr, "app.exe \"\" \"\" \"\""}, {"y -:app.exe \"\"", nullptr, "app.exe \"\""},
       {"y app.exe \"unclosed x", nullptr, "app.exe \"unclosed x"},

@@ -155,8 +155,8 @@ TEST(Entry, ChildCommandLineBeyondTheSystemLimit) {
 }
 
 // What the child receives: a whole command line written as one quoted word goes as written; a program path
-// with a blank keeps its quotes, so the program named by the path's first word (p.exe, ending with 5) is not
-// started; an empty argument reaches the child as "" with the words after it.
+// with a blank keeps its quotes, so p.exe, which the system would try first for the path without them, is
+// not started (it records nothing); an empty argument reaches the child as "" with the words after it.
 TEST(Entry, ChildReceivesItsCommandLine) {
   yt::TTmpDir d;
   const std::string args = YD_BIN_DIR "\\children\\ch_args.exe", spaced = d("p q.exe");
@@ -195,7 +195,7 @@ TEST(Entry, CyrillicPaths) {
   const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), sprv = dir + "ydsprv.exe",
                     child = dir + "\xc8\xe2\xe0\xed.exe", hello = "\xcf\xf0\xe8\xe2\xe5\xf2",
                     log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log";
-  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << GetLastError();
   ASSERT_TRUE(CopyFileA(YD_BIN_DIR "\\ydsprv.exe", sprv.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(YD_BIN_DIR "\\children\\ch_args.exe", child.c_str(), FALSE));
   ASSERT_TRUE(yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n"));
