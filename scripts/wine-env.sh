@@ -50,7 +50,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # A crashing program ends at once instead of waiting behind Wine's crash dialog (as it would behind Windows
 # Error Reporting's); an existing prefix gets the value too.
-if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+if ! grep -qs '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 fi
 wineserver -w
