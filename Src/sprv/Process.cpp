@@ -62,7 +62,11 @@ uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
     if (!((DWORD)flags & CREATE_SUSPENDED) && ResumeThread(m_Pi.hThread) == (DWORD)-1) {
       // A child that cannot be resumed never runs: it is ended here and the launch has failed.
       rc = GetLastError();
-      TerminateProcess(m_Pi.hProcess, rc);
+      if (!TerminateProcess(m_Pi.hProcess, rc)) {
+        DWORD e = GetLastError();
+        Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
+                    (unsigned)(uintptr_t)this, (unsigned)e);
+      }
       Close();
       std::memset(&m_Pi, 0, sizeof(m_Pi));
     }

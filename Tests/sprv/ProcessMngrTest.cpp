@@ -232,11 +232,13 @@ struct TGrandchild {
 }  // namespace
 
 // The child runs in a job of its own (job objects work under Wine as on Windows, so the real calls run): a
-// forced stop ends what it started too, an end of its own leaves that running, and a grandchild started with
+// forced stop ends what it started too, also when the child itself ends as asked within the grace time (s:4s,
+// under the test display); an end of its own leaves that running, and a grandchild started with
 // CREATE_BREAKAWAY_FROM_JOB is left out of the stop.
 TEST(ProcessMngr, ChildProcessTree) {
-  struct { const char* name; const char* args; bool gone; uint32_t exitCode; } rows[] = {
-      {"ForcedStop", "-1", true, 1359}, {"EndsByItself", "300", false, 0}, {"BrokeAway", "-1 away", false, 1359}};
+  struct { const char* name; const char* args; uint32_t stopTm; bool gone; uint32_t exitCode; } rows[] = {
+      {"ForcedStop", "-1", 0, true, 1359}, {"GentleStop", "-1 window", 4000, true, 1359},
+      {"EndsByItself", "300", 0, false, 0}, {"BrokeAway", "-1 away", 0, false, 1359}};
   for (const auto& row : rows) {
     yt::TTmpDir dir;
     std::string pidFile = dir("pid.txt");
@@ -244,8 +246,13 @@ TEST(ProcessMngr, ChildProcessTree) {
     TGrandchild g(pidFile);
     TProcessMngr m;
     Prepare(m, Child("ch_tree") + " " + pidFile + " " + row.args, "");
-    m.SetRunTmLmt(1500), m.SetAttemptsLmt(1);
+    m.SetRunTmLmt(1500), m.SetAttemptsLmt(1), m.SetStopTm(row.stopTm);
+    DWORD t0 = GetTickCount();
     EXPECT_FALSE(m.Run().IsErr()) << row.name;
+    // Within the grace time: the child ended as asked, it was not terminated.
+    if (row.stopTm) {
+      EXPECT_LT(GetTickCount() - t0, 1500 + row.stopTm) << row.name;
+    }
     g.Opener.join();
     EXPECT_EQ(row.exitCode, m.ExitCode()) << row.name;
     EXPECT_EQ(0, trace.Count("SP!")) << row.name;
