@@ -93,7 +93,10 @@ bool TMeasures::HungWnd(const WTProcess& p) {
 TRes TProcessMngr::Watch(WTProcess& p) {
   TRes res;
   UINT_PTR timer = SetTimer(nullptr, 0, m_ChkIntrvl, nullptr);
-  if (timer == 0) Log().Write("WP.", "TProcessMngr::Watch() no check timer (rc=%u)", (unsigned)GetLastError());
+  if (timer == 0) {
+    DWORD e = GetLastError();
+    Log().Write("WP.", "TProcessMngr::Watch() no check timer (rc=%u)", (unsigned)e);
+  }
   HANDLE h = p.PrcInfo().hProcess;
   bool goOn = true;
   while (goOn) {
@@ -129,8 +132,10 @@ TRes TProcessMngr::Watch(WTProcess& p) {
       break;
     }
   }
-  if (timer != 0 && !KillTimer(nullptr, timer))
-    Log().Write("WP.", "TProcessMngr::Watch() check timer not removed (rc=%u)", (unsigned)GetLastError());
+  if (timer != 0 && !KillTimer(nullptr, timer)) {
+    DWORD e = GetLastError();
+    Log().Write("WP.", "TProcessMngr::Watch() check timer not removed (rc=%u)", (unsigned)e);
+  }
   return res;
 }
 

@@ -3,10 +3,42 @@
 #include <cstring>
 #include "Log/Log.h"
 
+void SetQuietErrMode() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX); }
+
 WTProcess::WTProcess() { std::memset(&m_Pi, 0, sizeof(m_Pi)); }
 
 WTProcess::~WTProcess() {
   if (m_Pi.hProcess) Close();
+}
+
+// A job whose processes may start helpers outside it on purpose (CREATE_BREAKAWAY_FROM_JOB).
+void WTProcess::MakeJob() {
+  m_Job.Attach(CreateJobObjectA(nullptr, nullptr));
+  if (m_Job.IsNone()) {
+    DWORD e = GetLastError();
+    Log().Write("SP!", "WTProcess::Crt() [this=%#010x] job object not created (rc=%u).", (unsigned)(uintptr_t)this,
+                (unsigned)e);
+    return;
+  }
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION lmt;
+  std::memset(&lmt, 0, sizeof(lmt));
+  lmt.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+  if (!SetInformationJobObject(m_Job.Get(), JobObjectExtendedLimitInformation, &lmt, sizeof(lmt))) {
+    DWORD e = GetLastError();
+    Log().Write("SP!", "WTProcess::Crt() [this=%#010x] job limits not set (rc=%u).", (unsigned)(uintptr_t)this,
+                (unsigned)e);
+    m_Job.Close();
+  }
+}
+
+// Windows 7 and older refuse a process that is in a job already (one the supervisor was started in):
+// the child then runs without a job of its own, as a child of a supervisor without jobs would.
+void WTProcess::AssignJob() {
+  if (m_Job.IsNone() || AssignProcessToJobObject(m_Job.Get(), m_Pi.hProcess)) return;
+  DWORD e = GetLastError();
+  Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not assigned to its job (rc=%u).",
+              (unsigned)(uintptr_t)this, (unsigned)e);
+  m_Job.Close();
 }
 
 uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
@@ -16,10 +48,28 @@ uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
   STARTUPINFOA si;
   std::memset(&si, 0, sizeof(si));
   si.cb = sizeof(si);
+  MakeJob();
+  // Suspended until it is in its job, so that nothing it starts escapes the job. The child keeps the
+  // supervisor's error mode: the default one would let system dialogs hold it.
+  m_SysFlags = ((DWORD)flags & ~(DWORD)CREATE_DEFAULT_ERROR_MODE) | CREATE_SUSPENDED;
   uint32_t rc = 0;
-  if (!CreateProcessA(nullptr, buf.Chars(), nullptr, nullptr, FALSE, (DWORD)flags, nullptr, curDir, &si, &m_Pi)) {
+  if (!CreateProcessA(nullptr, buf.Chars(), nullptr, nullptr, FALSE, m_SysFlags, nullptr, curDir, &si, &m_Pi)) {
     rc = GetLastError();
     std::memset(&m_Pi, 0, sizeof(m_Pi));
+    if (InJob()) m_Job.Close();
+  } else {
+    AssignJob();
+    if (!((DWORD)flags & CREATE_SUSPENDED) && ResumeThread(m_Pi.hThread) == (DWORD)-1) {
+      // A child that cannot be resumed never runs: it is ended here and the launch has failed.
+      rc = GetLastError();
+      if (!TerminateProcess(m_Pi.hProcess, rc)) {
+        DWORD e = GetLastError();
+        Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
+                    (unsigned)(uintptr_t)this, (unsigned)e);
+      }
+      Close();
+      std::memset(&m_Pi, 0, sizeof(m_Pi));
+    }
   }
   Log().Write(rc == 0 ? "SPT" : "SP!",
               "WTProcess::Crt(cmdln='%s',flags=%d) [this=%#010x] end (PID=%u,TID=%u,rc=%d).", cmdLn.Str(), flags,
@@ -32,9 +82,11 @@ uint32_t WTProcess::Wait(uint32_t ms) { return WaitForSingleObject(m_Pi.hProcess
 // Asked only after the wait saw the end of the process, so a failure is traced rather than returned.
 uint32_t WTProcess::GetExitCode() const {
   DWORD code = 0;
-  if (!GetExitCodeProcess(m_Pi.hProcess, &code))
+  if (!GetExitCodeProcess(m_Pi.hProcess, &code)) {
+    DWORD e = GetLastError();
     Log().Write("SP!", "WTProcess::GetExitCode() [this=%#010x] failed (rc=%u).", (unsigned)(uintptr_t)this,
-                (unsigned)GetLastError());
+                (unsigned)e);
+  }
   return code;
 }
 
@@ -49,16 +101,24 @@ uint32_t WTProcess::PostThreadMsg(UINT msg, WPARAM w, LPARAM l) {
 }
 
 uint32_t WTProcess::Terminate(uint32_t exitCode) {
+  if (InJob()) return TerminateJob(exitCode);
   return TerminateProcess(m_Pi.hProcess, exitCode) ? 0 : GetLastError();
+}
+
+uint32_t WTProcess::TerminateJob(uint32_t exitCode) {
+  if (!InJob()) return 0;
+  return TerminateJobObject(m_Job.Get(), exitCode) ? 0 : GetLastError();
 }
 
 namespace {
 
 // The destructor closes too and has no caller to hand a result to, so a failed close is traced.
 void CloseHnd(HANDLE h, const char* what, const WTProcess* owner) {
-  if (!CloseHandle(h))
+  if (!CloseHandle(h)) {
+    DWORD e = GetLastError();
     Log().Write("SP!", "WTProcess::Close() [this=%#010x] %s handle not closed (rc=%u).", (unsigned)(uintptr_t)owner,
-                what, (unsigned)GetLastError());
+                what, (unsigned)e);
+  }
 }
 
 }  // namespace
@@ -74,5 +134,6 @@ uint32_t WTProcess::Close() {
     m_Pi.hThread = nullptr;
     m_Pi.dwThreadId = NO_ID;
   }
+  if (InJob()) m_Job.Close();
   return 0;
 }

@@ -1,9 +1,14 @@
-// One child process of the supervisor and the handles its creation returns.
+// One child process of the supervisor, the handles its creation returns and the job object it runs in.
 #pragma once
 #include <windows.h>
 #include <psapi.h>
 #include <cstdint>
 #include "Lib/BStr.h"
+#include "Lib/Thrd.h"
+
+// The error mode every child inherits on Windows: a missing DLL, a crash or a drive without a disk must end
+// the child (which is then judged and relaunched), not hold it alive behind a dialog nobody answers.
+void SetQuietErrMode();
 
 class WTProcess : public TYdBsMem {
  public:
@@ -14,17 +19,30 @@ class WTProcess : public TYdBsMem {
   WTProcess(const WTProcess&) = delete;
   WTProcess& operator=(const WTProcess&) = delete;
 
-  // 0 or the system error code; writes an "SPT" (success) or "SP!" trace line.
+  // 0 or the system error code; writes an "SPT" (success) or "SP!" trace line. The child starts in a job
+  // object of its own when one can be made; otherwise it runs without one and an "SP!" line says why.
   uint32_t Crt(const TStr& cmdLn, const char* curDir, int flags);
   // The raw wait result: WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
   uint32_t Wait(uint32_t ms);
   uint32_t GetExitCode() const;
   uint32_t MemInfo(PROCESS_MEMORY_COUNTERS& pmc) const;
   uint32_t PostThreadMsg(UINT msg, WPARAM w, LPARAM l);
+  // Ends the child and everything still in its job (the child alone when it has no job).
   uint32_t Terminate(uint32_t exitCode);
+  // Ends what is still in the child's job; 0 when it has none.
+  uint32_t TerminateJob(uint32_t exitCode);
   uint32_t Close();
   const PROCESS_INFORMATION& PrcInfo() const { return m_Pi; }
+  bool InJob() const { return !m_Job.IsNone(); }
+  // The creation flags the system was given by the last Crt.
+  DWORD SysFlags() const { return m_SysFlags; }
 
  private:
+  void MakeJob();
+  void AssignJob();
+
   PROCESS_INFORMATION m_Pi;
+  // No kill-on-close: closing it (the supervisor's own end, a released launch) leaves its processes running.
+  THandle m_Job;
+  DWORD m_SysFlags = 0;
 };

@@ -8,31 +8,43 @@
 namespace {
 
 TMeasures g_RealMeasures;
+TStopCalls g_RealStopCalls;
 
 constexpr uint32_t CHK_INTRVL_DFLT = 15000;  // checks every 15 s unless the time parameter says otherwise
+// A terminated child is gone once its pending I/O is cancelled, which takes far less than this; one still
+// there after it hangs in a driver, and nothing may be launched over it.
+constexpr uint32_t STOP_END_WAIT_MS = 10000;
 
 // Top-level windows of the child's main thread get WM_DESTROY; the enumeration always goes on.
 BOOL CALLBACK PostDestroy(HWND w, LPARAM) {
   HWND parent = GetParent(w);
-  if ((!parent || parent == GetDesktopWindow()) && !PostMessageA(w, WM_DESTROY, 0, 0))
+  if ((!parent || parent == GetDesktopWindow()) && !PostMessageA(w, WM_DESTROY, 0, 0)) {
+    DWORD e = GetLastError();
     Log().Write("WP.", "TProcessMngr::ForceStop() WM_DESTROY not posted (hwnd=%#010x,rc=%u)",
-                (unsigned)(uintptr_t)w, (unsigned)GetLastError());
+                (unsigned)(uintptr_t)w, (unsigned)e);
+  }
   return TRUE;
 }
 
 // A failed wait counts as "not ended": the next step of the stop follows, and the failure is traced.
-bool Ended(WTProcess& p, uint32_t ms) {
-  uint32_t w = p.Wait(ms);
-  if (w == WAIT_FAILED)
-    Log().Write("WP.", "TProcessMngr::ForceStop() wait failed (rc=%u)", (unsigned)GetLastError());
+bool Ended(TStopCalls& calls, WTProcess& p, uint32_t ms) {
+  uint32_t w = calls.Wait(p, ms);
+  if (w == WAIT_FAILED) {
+    DWORD e = GetLastError();
+    Log().Write("WP.", "TProcessMngr::ForceStop() wait failed (rc=%u)", (unsigned)e);
+  }
   return w == WAIT_OBJECT_0;
 }
 
 }  // namespace
 
+uint32_t TStopCalls::Terminate(WTProcess& p, uint32_t exitCode) { return p.Terminate(exitCode); }
+
+uint32_t TStopCalls::Wait(WTProcess& p, uint32_t ms) { return p.Wait(ms); }
+
 TProcessMngr::TProcessMngr()
     : m_RetCodes(new TQueue<uint32_t>), m_ChkIntrvl(CHK_INTRVL_DFLT), m_EvtLog(new TCase(new TLog)),
-      m_Measures(&g_RealMeasures) {}
+      m_Measures(&g_RealMeasures), m_StopCalls(&g_RealStopCalls) {}
 
 TProcessMngr::~TProcessMngr() { m_EvtLog.reset(); }
 
@@ -52,6 +64,7 @@ void TProcessMngr::SetChkIntrvl(uint32_t ms) { m_ChkIntrvl = ms; }
 void TProcessMngr::SetLogFile(const TStr& s) { m_LogFile = s; }
 void TProcessMngr::AddRetCode(uint32_t code) { m_RetCodes->Add(new uint32_t(code)); }
 void TProcessMngr::SetMeasures(TMeasures* m) { m_Measures = m ? m : &g_RealMeasures; }
+void TProcessMngr::SetStopCalls(TStopCalls* c) { m_StopCalls = c ? c : &g_RealStopCalls; }
 
 uint32_t TProcessMngr::RunTm() const { return GetTickCount() - m_StartTicks; }
 
@@ -92,6 +105,8 @@ TRes TProcessMngr::Run() {
   if (!m_LogFile.Empty()) OpenEvtLog();
   Log().Write("WP.", "TProcessMngr::Run() begin(cmdln=%s)", m_CmdLn.Str());
   m_ExitCode = 1;
+  m_MayRun = false;
+  bool launched = false;  // a launch of this run has succeeded: the command line itself is right
   for (;;) {
     if (attempts.Val() != 0 && m_Pause != 0) Sleep(m_Pause);
     WTProcess p;
@@ -102,9 +117,14 @@ TRes TProcessMngr::Run() {
       // "Ошибка запуска. " and the system message
       Evt((TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ") + res.ToStr(RES_CMNT | RES_TXT)).Str());
       res.SetCmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0");  // "Ошибка запуска"
-      break;
+      // A wrong command line shows at once; once it has worked, the program may be missing only for a moment
+      // (replaced by an update, locked by a scanner, a share offline), so the failure uses one attempt.
+      if (!launched) break;
+    } else {
+      launched = true;
+      res = IsMonitored() ? Watch(p) : PlainWait(p);
+      if (m_MayRun) break;
     }
-    res = IsMonitored() ? Watch(p) : PlainWait(p);
     uint32_t made = attempts.Inc();
     if (made >= m_AttemptsLmt) {
       // "Завершение по числу перезапусков " made/limit "."
@@ -138,7 +158,8 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
     res.Set(ForceStop(p));
     Log().Write("WP.", "Process terminated (timeout)");
   } else {
-    Log().Write("WP.", "Process wait failed (rc=%u)", (unsigned)GetLastError());
+    DWORD e = GetLastError();
+    Log().Write("WP.", "Process wait failed (rc=%u)", (unsigned)e);
   }
   return res;
 }
@@ -146,29 +167,62 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
 uint32_t TProcessMngr::ForceStop(WTProcess& p) {
   Evt("\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...");  // "Принудительное завершение..."
   uint32_t rc = 0;
-  if (m_StopTm == 0) {
-    rc = p.Terminate(0);
-  } else {
+  bool ended = false;
+  if (m_StopTm != 0) {
     uint32_t half = m_StopTm / 2;
-    bool ended = false;
     SetLastError(0);
     DWORD enumErr = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0) ? 0 : GetLastError();
     // A thread without windows makes the enumeration report failure with no error: the wait still applies.
     if (enumErr == 0)
-      ended = Ended(p, half);
+      ended = Ended(*m_StopCalls, p, half);
     else
       Log().Write("WP.", "TProcessMngr::ForceStop() windows not enumerated (rc=%u)", (unsigned)enumErr);
     if (!ended) {
       uint32_t qrc = p.PostThreadMsg(WM_QUIT, 0, 0);
       if (qrc == 0)
-        ended = Ended(p, half);
+        ended = Ended(*m_StopCalls, p, half);
       else
         Log().Write("WP.", "TProcessMngr::ForceStop() WM_QUIT not posted (rc=%u)", qrc);
     }
-    if (!ended) rc = p.Terminate(0);
+  }
+  if (!ended) {
+    rc = EndChild(p);
+  } else if (uint32_t jrc = p.TerminateJob(0)) {
+    // The child has ended as asked; what it started and left in its job is stopped with it.
+    Log().Write("WP.", "TProcessMngr::ForceStop() job not terminated (rc=%u)", (unsigned)jrc);
   }
   // "Принудительное завершение выполнено."
   Evt("\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 "
       "\xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.");
   return rc;
+}
+
+// Termination only starts the child's end: the launch is released, and the next one made, only once it is
+// gone. Windows refuses to terminate a child that has just ended (access denied): then the stop has
+// succeeded and the child's own exit code counts.
+uint32_t TProcessMngr::EndChild(WTProcess& p) {
+  uint32_t rc = m_StopCalls->Terminate(p, 0);
+  uint32_t w = m_StopCalls->Wait(p, STOP_END_WAIT_MS);
+  DWORD werr = w == WAIT_FAILED ? GetLastError() : 0;
+  if (w == WAIT_OBJECT_0) {
+    if (rc == ERROR_ACCESS_DENIED) {
+      m_ExitCode = p.GetExitCode();
+      Log().Write("WP.", "TProcessMngr::ForceStop() child had ended by itself (exit_code=%u)", m_ExitCode);
+      return 0;
+    }
+    if (rc != 0) Log().Write("WP.", "TProcessMngr::ForceStop() termination failed (rc=%u)", (unsigned)rc);
+    return rc;
+  }
+  m_MayRun = true;
+  if (w == WAIT_FAILED) {
+    Log().Write("WP.", "TProcessMngr::ForceStop() wait for the end failed (rc=%u)", (unsigned)werr);
+    return werr != 0 ? werr : ERROR_INVALID_HANDLE;
+  }
+  if (rc != 0) {
+    Log().Write("WP.", "TProcessMngr::ForceStop() termination failed, child still running (rc=%u)", (unsigned)rc);
+    return rc;
+  }
+  Log().Write("WP.", "TProcessMngr::ForceStop() child still running %u ms after its termination",
+              (unsigned)STOP_END_WAIT_MS);
+  return WAIT_TIMEOUT;
 }

@@ -37,6 +37,16 @@ class TMeasures : public TYdBsMem {
   virtual bool HungWnd(const WTProcess& p);
 };
 
+// The calls that end a child. The product uses this class as it is; tests derive from it to give the answers
+// Windows gives and Wine does not: a terminate refused for a child that has just ended, a wait that fails.
+class TStopCalls : public TYdBsMem {
+ public:
+  // 0 or the system error code.
+  virtual uint32_t Terminate(WTProcess& p, uint32_t exitCode);
+  // The raw wait result; after WAIT_FAILED the thread's last error says why.
+  virtual uint32_t Wait(WTProcess& p, uint32_t ms);
+};
+
 class TProcessMngr : public TYdBsMem {
  public:
   static constexpr uint32_t NO_LMT = 0xFFFFFFFFu;
@@ -97,12 +107,15 @@ class TProcessMngr : public TYdBsMem {
 
   // Replaces the measures of the checks (not owned; null restores the real ones).
   void SetMeasures(TMeasures* m);
+  // Replaces the calls of the forced stop (not owned; null restores the real ones).
+  void SetStopCalls(TStopCalls* c);
   // Lets tests place the launch moment, which the run-time check measures from.
   void SetStartTicks(uint32_t ticks) { m_StartTicks = ticks; }
 
  private:
   bool IsMonitored() const;
   TRes PlainWait(WTProcess& p);
+  uint32_t EndChild(WTProcess& p);
   void Evt(const char* txt);
   void TraceExit() const;  // the "Process exited" line of ExitCode
   void OpenEvtLog();
@@ -125,4 +138,6 @@ class TProcessMngr : public TYdBsMem {
   TStr m_LogFile;
   std::unique_ptr<TCase> m_EvtLog;
   TMeasures* m_Measures;
+  TStopCalls* m_StopCalls;
+  bool m_MayRun = false;  // the last stop left a child that may still run: nothing may be launched over it
 };

@@ -3,8 +3,10 @@
 
 #include "Log/Log.h"
 #include "sprv/Entry.h"
+#include "sprv/Process.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  SetQuietErrMode();  // before anything can fail: the children inherit it
   Log().Open();
   uint32_t st = RunEntry(GetCommandLineA());
   Log().Close();

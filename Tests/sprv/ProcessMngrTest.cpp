@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
+#include <thread>
 #include "ProcessTestUtil.h"
+#include "sprv/Entry.h"
 #include "sprv/Process.h"
 #include "ydgen.h"
 
@@ -143,5 +145,147 @@ TEST(ProcessMngr, GentleStopSteps) {
     EXPECT_EQ((uint32_t)WAIT_OBJECT_0, p.Wait(10000));
     EXPECT_EQ(row.code, p.GetExitCode()) << row.mode;
     EXPECT_TRUE(took >= row.minMs && took < row.maxMs) << row.mode << " took " << took;
+  }
+}
+
+namespace {
+
+// Windows answers for the last step of a forced stop. Under Wine TerminateProcess always succeeds and the
+// child is gone at once, so only the seam gives these answers; with the real calls Wine takes the path where
+// the termination and the wait for the end both succeed (every other stop of these tests).
+struct TGivenStop : TStopCalls {
+  enum TMode { ENDED_BY_ITSELF, WAIT_FAILS, OUTLIVES } Mode;
+  DWORD Pid = 0;
+  explicit TGivenStop(TMode m) : Mode(m) {}
+  uint32_t Terminate(WTProcess& p, uint32_t exitCode) override {
+    Pid = p.PrcInfo().dwProcessId;
+    if (Mode == OUTLIVES) return 0;
+    if (Mode == WAIT_FAILS) return TStopCalls::Terminate(p, exitCode);
+    // The child ends with 5 of its own just before the stop, and Windows refuses the termination.
+    TerminateProcess(p.PrcInfo().hProcess, 5);
+    WaitForSingleObject(p.PrcInfo().hProcess, yt::kWaitMs);
+    return ERROR_ACCESS_DENIED;
+  }
+  uint32_t Wait(WTProcess& p, uint32_t ms) override {
+    if (Mode == OUTLIVES) return WAIT_TIMEOUT;
+    if (Mode == WAIT_FAILS) return SetLastError(ERROR_INVALID_HANDLE), WAIT_FAILED;
+    return TStopCalls::Wait(p, ms);
+  }
+};
+
+}  // namespace
+
+// r:300ms, a:3 and a child that runs forever: every launch ends in a forced stop whose last step is given.
+TEST(ProcessMngr, StopThatDoesNotStop) {
+  struct {
+    TGivenStop::TMode mode; uint32_t code, exitCode; std::vector<std::string> evts; const char* trace; int traces;
+  } rows[] = {
+      // The child's own 5 counts: relaunched until the attempts are used up, then 0x800401F7 (not expected).
+      {TGivenStop::ENDED_BY_ITSELF, 0, 5, {START, STOPPING, STOPPED, START, STOPPING, STOPPED, START, STOPPING, STOPPED,
+       ATTEMPTS + "3/3."}, "WP. TProcessMngr::ForceStop() child had ended by itself (exit_code=5)", 3},
+      // The child may still run: no further launch, the run ends with the wait's code.
+      {TGivenStop::WAIT_FAILS, 6, 1359, {START, STOPPING, STOPPED},
+       "WP. TProcessMngr::ForceStop() wait for the end failed (rc=6)", 1},
+      {TGivenStop::OUTLIVES, WAIT_TIMEOUT, 1359, {START, STOPPING, STOPPED},
+       "WP. TProcessMngr::ForceStop() child still running 10000 ms after its termination", 1},
+  };
+  for (const auto& row : rows) {
+    TTmp log("stop");
+    TTraceCapture trace;
+    TGivenStop calls(row.mode);
+    TProcessMngr m;
+    Prepare(m, Child("ch_exit") + " 0 -1", log.Path);
+    m.SetRunTmLmt(300), m.SetAttemptsLmt(3), m.SetStopCalls(&calls);
+    TRes r = m.Run();
+    EXPECT_EQ(row.code, r.Code()) << row.mode;
+    EXPECT_EQ(row.exitCode, m.ExitCode()) << row.mode;
+    EXPECT_EQ(row.code == 0 ? EXIT_NOT_DONE : row.code, r.IsOk() && !m.IsExpectedExitCode() ? EXIT_NOT_DONE : r.Code());
+    EXPECT_EQ(row.evts, EvtLines(log.Path)) << row.mode;
+    EXPECT_EQ(row.traces, trace.Count(row.trace)) << row.mode;
+    if (row.mode != TGivenStop::OUTLIVES) continue;
+    // The child that outlived its stop is still there, and nothing was launched over it.
+    HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, calls.Pid);
+    EXPECT_TRUE(h && WaitForSingleObject(h, 0) == WAIT_TIMEOUT);
+    if (h) TerminateProcess(h, 99), CloseHandle(h);
+  }
+}
+
+namespace {
+
+// The grandchild of ch_tree, opened while the run goes on (its id could be reused once it is gone).
+struct TGrandchild {
+  HANDLE H = nullptr;
+  std::string Txt;  // what ch_tree wrote: the id or why there is none
+  std::thread Opener;
+  explicit TGrandchild(const std::string& pidFile) : Opener([this, pidFile] {
+    yt::WaitFor([&] { return yt::Exists(pidFile); });
+    Txt = yt::ReadAll(pidFile);
+    DWORD pid = std::strtoul(Txt.c_str(), nullptr, 10);
+    H = pid ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid) : nullptr;
+  }) {}
+  ~TGrandchild() {
+    if (Opener.joinable()) Opener.join();
+    if (H) TerminateProcess(H, 99), CloseHandle(H);
+  }
+};
+
+}  // namespace
+
+// The child runs in a job of its own (job objects work under Wine as on Windows, so the real calls run): a
+// forced stop ends what it started too, also when the child itself ends as asked within the grace time (s:4s,
+// under the test display); an end of its own leaves that running, and a grandchild started with
+// CREATE_BREAKAWAY_FROM_JOB is left out of the stop.
+TEST(ProcessMngr, ChildProcessTree) {
+  struct { const char* name; const char* args; uint32_t stopTm; bool gone; uint32_t exitCode; } rows[] = {
+      {"ForcedStop", "-1", 0, true, 1359}, {"GentleStop", "-1 window", 4000, true, 1359},
+      {"EndsByItself", "300", 0, false, 0}, {"BrokeAway", "-1 away", 0, false, 1359}};
+  for (const auto& row : rows) {
+    yt::TTmpDir dir;
+    std::string pidFile = dir("pid.txt");
+    TTraceCapture trace;
+    TGrandchild g(pidFile);
+    TProcessMngr m;
+    Prepare(m, Child("ch_tree") + " " + pidFile + " " + row.args, "");
+    m.SetRunTmLmt(1500), m.SetAttemptsLmt(1), m.SetStopTm(row.stopTm);
+    DWORD t0 = GetTickCount();
+    EXPECT_FALSE(m.Run().IsErr()) << row.name;
+    // Within the grace time: the child ended as asked, it was not terminated.
+    if (row.stopTm) {
+      EXPECT_LT(GetTickCount() - t0, 1500 + row.stopTm) << row.name;
+    }
+    g.Opener.join();
+    EXPECT_EQ(row.exitCode, m.ExitCode()) << row.name;
+    EXPECT_EQ(0, trace.Count("SP!")) << row.name;
+    ASSERT_TRUE(g.H) << row.name << ": " << g.Txt;
+    EXPECT_EQ(row.gone, WaitForSingleObject(g.H, row.gone ? yt::kWaitMs : 0) == WAIT_OBJECT_0) << row.name;
+  }
+}
+
+// After a launch that worked, a program missing for a moment (here it renames itself away on its first run)
+// costs one attempt: its launch error, the pause, the next launch. Through the entry, for the exit status.
+TEST(ProcessMngr, BriefLaunchFailure) {
+  const DWORD AWAY_MS = 2200;  // the first relaunch (1.5 s after the end) fails, the second (3 s) finds it back
+  struct { const char* name; bool back; const char* attempts; DWORD status; std::vector<std::string> tail; } rows[] = {
+      {"ProgramBack", true, "4", 0, {START, EXITED + "0"}},
+      {"AttemptsUsedUp", false, "2", ERROR_FILE_NOT_FOUND, {ATTEMPTS + "2/2."}},
+  };
+  for (const auto& row : rows) {
+    yt::TTmpDir dir;
+    std::string exe = dir("ch_away.exe"), log = dir("evt.log");
+    ASSERT_TRUE(CopyFileA((std::string(YD_BIN_DIR) + "\\children\\ch_away.exe").c_str(), exe.c_str(), FALSE));
+    std::thread back([&] {
+      if (row.back && yt::WaitFor([&] { return yt::Exists(exe + ".away"); })) {
+        Sleep(AWAY_MS);
+        MoveFileA((exe + ".away").c_str(), exe.c_str());
+      }
+    });
+    DWORD st = RunEntry(("ydsprv.exe -a:" + std::string(row.attempts) + " -p:1500 -l:" + log + " " + exe + " " +
+                         dir("marker")).c_str(), nullptr);
+    back.join();
+    EXPECT_EQ(row.status, st) << row.name;
+    std::vector<std::string> want = {START, EXITED + "5", START, START_ERR + ErrTxt(ERROR_FILE_NOT_FOUND).Str()};
+    want.insert(want.end(), row.tail.begin(), row.tail.end());
+    EXPECT_EQ(want, EvtLines(log)) << row.name;
+    DeleteFileA((exe + ".away").c_str());
   }
 }
