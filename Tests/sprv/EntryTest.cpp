@@ -1,6 +1,7 @@
 // The entry: parameter check and usage text in this process, then ydsprv.exe run as a process of its own
 // with its 32-bit exit status read here, on the Windows side.
 #include <gtest/gtest.h>
+#include "Platform.h"
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 
@@ -11,7 +12,8 @@ namespace {
 const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine
 const DWORD BOX_TMOUT_MS = 30000;  // until the usage box shows up
 const std::string NO_PRMS = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb";  // "Параметры не заданы"
-const std::string SPRV = std::string("\"") + YD_BIN_DIR "\\ydsprv.exe\"";
+
+std::string Sprv() { return "\"" + yt::BinDir() + "\\ydsprv.exe\""; }
 
 std::vector<std::string> g_Shown;
 void Capture(const TStr& reason) { g_Shown.push_back(S(reason)); }
@@ -32,7 +34,7 @@ struct TChild {
 
 DWORD RunSprv(const std::string& args) {
   TChild c;
-  return c.Start(SPRV + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
+  return c.Start(Sprv() + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
 
 // The text of the box's first Static control that has one.
@@ -93,8 +95,9 @@ TEST(Entry, ExitStatusAndEventLog) {
 
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
 TEST(Entry, ParameterErrorShowsUsageBox) {
+  YT_NEEDS_DESKTOP();
   TChild c;
-  ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("ch_exit") + " 0"));
+  ASSERT_TRUE(c.Start(Sprv() + " -x:1 " + Child("ch_exit") + " 0"));
   HWND box = nullptr;
   std::string txt;
   for (DWORD t0 = GetTickCount(); txt.empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
@@ -116,12 +119,15 @@ TEST(Entry, ParameterErrorShowsUsageBox) {
 
 // Wine takes the display from the Unix environment, which a Windows parent cannot change for its child; so
 // the run goes through the Unix env program, and cl_status reads the 32-bit status on the Windows side.
+// Windows has no such switch: there a desktop nobody sees is a window station without WSF_VISIBLE.
 TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
+  if (!yt::OnWine()) GTEST_SKIP() << "Wine only: a run without a display is made through Wine's Unix side";
+  const std::string bin = yt::BinDir();
   for (std::string args : {std::string(), "-a:0 " + Child("ch_exit") + " 0"}) {
     TTmp res("nodisp");
     TChild c;
-    ASSERT_TRUE(c.Start("Z:\\usr\\bin\\env -u DISPLAY wine " YD_BIN_DIR "\\children\\cl_status.exe " + res.Path +
-                        " " YD_BIN_DIR "\\ydsprv.exe " + args));
+    ASSERT_TRUE(c.Start("Z:\\usr\\bin\\env -u DISPLAY wine \"" + bin + "\\children\\cl_status.exe\" " + res.Path +
+                        " \"" + bin + "\\ydsprv.exe\" " + args));
     std::string st;
     for (DWORD t0 = GetTickCount(); st.empty() && GetTickCount() - t0 < RUN_TMOUT_MS + 10000; Sleep(100))
       st = yt::ReadAll(res.Path);
@@ -137,7 +143,7 @@ TEST(Entry, ChildCommandLineBeyondTheSystemLimit) {
   std::string x4 = " %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG%";
   DWORD st = RunSprv("-l:" + log.Path + " " + Child("ch_exit") + " 0" + x4);
   SetEnvironmentVariableA("YD_TST_LONG", nullptr);
-  EXPECT_TRUE(st != 0 && st != 1359 && st < 0x10000u) << std::hex << st;
+  EXPECT_EQ(yt::OnWine() ? 87u : 206u, st);
   std::vector<std::string> ev = EvtLines(log.Path);
   ASSERT_EQ(2u, ev.size());
   EXPECT_EQ(START, ev[0]);
