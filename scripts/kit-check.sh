@@ -13,15 +13,23 @@ mkdir -p "$run"
 (cd "$run" && cmake -E tar xf "${zips[0]}")
 kit="$(echo "$run"/ydsprv-*-win64-tests)"
 echo "kit: $(basename "${zips[0]}") under Wine: wine cmd /c run-tests.cmd"
+# The build's own programs are out of reach meanwhile: a test that still looks for them fails here.
+hidden="$BUILD/kit-hidden"
+rm -rf "$hidden"
+mkdir -p "$hidden"
+unhide() { mv "$hidden/ydsprv.exe" "$hidden/children" "$BUILD/" 2>/dev/null || true; }
+trap unhide EXIT
+mv "$BUILD/ydsprv.exe" "$BUILD/children" "$hidden/"
 rc=0
 (cd "$kit" && wine cmd /c run-tests.cmd </dev/null) | tr -d '\r' | tee "$run/run-tests.out" || rc=$?
+unhide
 [ "$rc" = 0 ] || { echo "kit: run-tests.cmd failed (status $rc); see $kit/results"; exit 1; }
 
 # "Suite.Name status" of every test case in the kit's results, and of the same programs' cases in CTest.
 sed -n 's/.*<testcase name="\([^"]*\)".* result="\([a-z]*\)".* classname="\([^"]*\)".*/\3.\1 \2/p' \
   "$kit"/results/*.xml | sort >"$run/kit-tests.txt"
 areas="$(cd "$kit" && ls test_*.exe | sed 's/^test_//; s/\.exe$//' | paste -sd'|')"
-(cd "$BUILD" && ctest -N -L "^($areas)\$") | sed -n 's/^ *Test *#[0-9]*: //p' | sort >"$run/ctest-names.txt"
+(cd "$BUILD" && ctest -N -L "^($areas)\$") | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p' | sort >"$run/ctest-names.txt"
 # CTest's skipped cases: its log names each test before its output, the skip mark is in the output.
 awk '/^[0-9]+\/[0-9]+ Test: /{name=$3} /\[  SKIPPED \]/{if (name != "") print name; name=""}' \
   "$BUILD/Testing/Temporary/LastTest.log" | sort -u >"$run/ctest-skipped.txt"

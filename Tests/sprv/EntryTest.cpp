@@ -96,6 +96,7 @@ TEST(Entry, ExitStatusAndEventLog) {
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
 TEST(Entry, ParameterErrorShowsUsageBox) {
   YT_NEEDS_DESKTOP();
+  YT_NEEDS_CP1251();  // the box's text is read back in ANSI and compared with the cp1251 bytes
   TChild c;
   ASSERT_TRUE(c.Start(Sprv() + " -x:1 " + Child("ch_exit") + " 0"));
   HWND box = nullptr;
