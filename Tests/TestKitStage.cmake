@@ -16,7 +16,10 @@ file(READ ${CMD} text)
 string(REPLACE "\r\n" "\n" text "${text}")
 string(REPLACE "\n" "\r\n" text "${text}")
 file(WRITE ${dir}/run-tests.cmd "${text}")
-file(REMOVE ${ZIP})
+# Kits of earlier versions go: the build folder holds one, the one just built.
+get_filename_component(zip_dir ${ZIP} DIRECTORY)
+file(GLOB old_kits ${zip_dir}/ydsprv-*-win64-tests.zip)
+file(REMOVE ${old_kits} ${ZIP})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip ${NAME}
                 WORKING_DIRECTORY ${STAGE} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
