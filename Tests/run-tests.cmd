@@ -43,10 +43,11 @@ echo %name%: !tests! tests: !passed! passed, !failed! failed, !skipped! skipped:
 exit /b 0
 
 rem :count <xml file>: sets tests, failed and skipped, the sums of the attributes of its testsuite elements.
-rem (Only find and for /f: string substitution in blocks and findstr behave differently in other cmd versions.)
+rem Only find and for /f tokens: Wine's cmd has no substitution in blocks and no findstr. The system's own find,
+rem not a Unix one that a PATH may put first.
 :count
 set /a tests=0, failed=0, skipped=0
-for /f "tokens=1-11 delims== " %%a in ('find "<testsuite " "%~1"') do (
+for /f "tokens=1-11 delims== " %%a in ('%SystemRoot%\System32\find.exe "<testsuite " "%~1"') do (
   if "%%a"=="<testsuite" if "%%d"=="tests" if "%%f"=="failures" if "%%j"=="skipped" (
     set /a tests+=%%~e, failed+=%%~g, skipped+=%%~k
   )
