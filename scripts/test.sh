@@ -14,3 +14,7 @@ fi
 YD_DISPLAY=1 . "$ROOT/scripts/wine-env.sh"
 cd "$BUILD"
 ctest -j2 --output-on-failure --timeout 300 "$@"
+# A full run also proves the test kit: its run-tests.cmd under the same Wine and display must agree with CTest.
+if [ $# -eq 0 ] && [ -z "${YD_TARGET:-}" ]; then
+  "$ROOT/scripts/kit-check.sh" "$BUILD"
+fi

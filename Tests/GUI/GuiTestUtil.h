@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Platform.h"
 #include "TestUtil.h"
 
 // The process trace log's lines during a test.
@@ -19,7 +20,7 @@ using TraceTap = yt::TTraceTap;
 class GuiTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!GetEnvironmentVariableA("DISPLAY", nullptr, 0)) GTEST_SKIP() << "no DISPLAY: windows cannot be created";
+    YT_NEEDS_DESKTOP();
     m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop");
     if (m_Mtx) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
     m_Trc.reset(new TraceTap);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <thread>
+#include "Platform.h"
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 #include "sprv/Process.h"
@@ -19,6 +20,15 @@ struct TRunRow {  // MinMs: the pauses between launches, the run-time limits
 
 void PrintTo(const TRunRow& r, std::ostream* os) { *os << r.Name; }
 
+// A text file, quoted: no program, on every machine the tests run on.
+std::string NotAProgram() {
+  char dir[MAX_PATH + 1] = {};
+  GetTempPathA(sizeof dir, dir);
+  std::string path = std::string(dir) + "ydtest_not_a_program.txt";
+  EXPECT_TRUE(yt::WriteAll(path, "not a program\r\n")) << path;
+  return "\"" + path + "\"";
+}
+
 std::vector<TRunRow> RunRows() {
   std::string ex = Child("ch_exit"), e0 = EXITED + "0", e5 = EXITED + "5", a1 = ATTEMPTS + "1/1.";
   auto a = [](uint32_t n) { return [n](TProcessMngr& m) { m.SetAttemptsLmt(n); }; };
@@ -31,9 +41,9 @@ std::vector<TRunRow> RunRows() {
       {"GivenHighCode", ex + " 0xC0000005", {0xC0000005u}, a(2), 0, 0xC0000005u, {START, EXITED + "3221225477"}, 0},
       {"EmptyListExpectsNothing", ex + " 0", {}, a(2), 0, 0, {START, e0, START, e0, ATTEMPTS + "2/2."}, 0},
       // A launch failure is not retried; the system's own text goes to the event log.
-      {"MissingProgram", "Z:\\no\\such\\dir\\prog.exe", DFLT, a(~0u), 2, 1, {START, START_ERR + ErrTxt(2).Str()}, 0},
+      {"MissingProgram", "\"" + yt::BinDir() + "\\children\\no_such_prog.exe\"", DFLT, a(~0u), 2, 1, {START, START_ERR + ErrTxt(2).Str()}, 0},
       // A file that is no program: its system text carries the insert mark "%1", written as it stands.
-      {"NotAProgram", "\"" YD_BIN_DIR "\\CMakeCache.txt\"", DFLT, a(~0u), 193, 1,
+      {"NotAProgram", NotAProgram(), DFLT, a(~0u), 193, 1,
        {START, START_ERR + ErrTxt(193).Str()}, 0},
       // r:1s, the child runs forever: terminated after the time-out (s:0), judged 1359, relaunched.
       {"RunTimeLimit", ex + " 0 -1", DFLT, [](TProcessMngr& m) { m.SetRunTmLmt(1000), m.SetAttemptsLmt(2); }, 0,
@@ -58,6 +68,7 @@ class Run : public testing::TestWithParam<TRunRow> {};
 
 TEST_P(Run, EventLogAndOutcome) {
   const TRunRow& row = GetParam();
+  if (row.Cmd.find("ch_hang") != std::string::npos) YT_NEEDS_DESKTOP();  // its window is what is checked
   TTmp log("run");
   TTraceCapture trace;
   TProcessMngr m;
@@ -110,6 +121,7 @@ TEST(ProcessMngr, PercentMarksAreLiteral) {
 
 // A window hung for a while that answers again: notes only, the row back at 0, the child ends by itself.
 TEST(ProcessMngr, HungWindowRecovers) {
+  YT_NEEDS_DESKTOP();
   TTmp log("hungrec");
   TProcessMngr m;
   Prepare(m, Child("ch_hang") + " 300 8000 2500", log.Path);
@@ -128,6 +140,7 @@ BOOL CALLBACK AnyWnd(HWND, LPARAM l) { return *reinterpret_cast<bool*>(l) = true
 // s:4s: WM_DESTROY and up to 2 s, then WM_QUIT and up to 2 s more, then termination. The child's exit code
 // tells which step ended it (21: WM_DESTROY, 22: WM_QUIT, 0: terminated); times are generous bounds.
 TEST(ProcessMngr, GentleStopSteps) {
+  YT_NEEDS_DESKTOP();
   struct { const char* mode; uint32_t code; DWORD minMs, maxMs; } rows[] = {
       {"destroy", 21, 0, 3900}, {"quit", 22, 1950, 3900}, {"none", 0, 3950, 30000}};
   for (const auto& row : rows) {
@@ -272,7 +285,7 @@ TEST(ProcessMngr, BriefLaunchFailure) {
   for (const auto& row : rows) {
     yt::TTmpDir dir;
     std::string exe = dir("ch_away.exe"), log = dir("evt.log");
-    ASSERT_TRUE(CopyFileA((std::string(YD_BIN_DIR) + "\\children\\ch_away.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_away.exe").c_str(), exe.c_str(), FALSE));
     std::thread back([&] {
       if (row.back && yt::WaitFor([&] { return yt::Exists(exe + ".away"); })) {
         Sleep(AWAY_MS);

@@ -1,6 +1,7 @@
 // Shared pieces of the supervisor's tests.
 #include "ProcessTestUtil.h"
 #include <regex>
+#include "Platform.h"
 
 namespace sprvtest {
 
@@ -11,7 +12,7 @@ long long NumBetween(const std::string& line, const std::string& prefix, const s
   return ok ? std::stoll(line.substr(p, n)) : -1;
 }
 
-std::string Child(const char* name) { return std::string("\"") + YD_BIN_DIR "\\children\\" + name + ".exe\""; }
+std::string Child(const char* name) { return "\"" + yt::BinDir() + "\\children\\" + name + ".exe\""; }
 
 TTmp::TTmp(const char* tag) {
   char dir[MAX_PATH], file[MAX_PATH];

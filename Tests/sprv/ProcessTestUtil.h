@@ -30,7 +30,7 @@ inline const std::vector<uint32_t> DFLT = {0, 1223, 1152};  // the expected code
 inline std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 // The number between prefix and suffix of the line, or -1 when the line is not of that form.
 long long NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix);
-// A child program of the build, quoted: "Z:\...\children\ch_exit.exe".
+// A child program beside the tests, quoted: "...\children\ch_exit.exe".
 std::string Child(const char* name);
 // A fresh empty file in the temporary folder, deleted when the object goes.
 struct TTmp {

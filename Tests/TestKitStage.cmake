@@ -1,0 +1,27 @@
+# Run by the testkit target: stages the kit's folder afresh and zips it (cmake -P, paths given with -D).
+foreach(v STAGE NAME ZIP SPRV TESTS CHILDREN CMD)
+  if(NOT DEFINED ${v})
+    message(FATAL_ERROR "TestKitStage.cmake needs -D${v}=...")
+  endif()
+endforeach()
+string(REPLACE "|" ";" TESTS "${TESTS}")
+string(REPLACE "|" ";" CHILDREN "${CHILDREN}")
+set(dir ${STAGE}/${NAME})
+file(REMOVE_RECURSE ${STAGE})
+file(MAKE_DIRECTORY ${dir}/children)
+file(COPY ${SPRV} ${TESTS} DESTINATION ${dir})
+file(COPY ${CHILDREN} DESTINATION ${dir}/children)
+# cmd reads a batch file with bare LF line ends wrongly around labels and blocks.
+file(READ ${CMD} text)
+string(REPLACE "\r\n" "\n" text "${text}")
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE ${dir}/run-tests.cmd "${text}")
+# Kits of earlier versions go: the build folder holds one, the one just built.
+get_filename_component(zip_dir ${ZIP} DIRECTORY)
+file(GLOB old_kits ${zip_dir}/ydsprv-*-win64-tests.zip)
+file(REMOVE ${old_kits} ${ZIP})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip ${NAME}
+                WORKING_DIRECTORY ${STAGE} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "zip ${ZIP}: ${rc}")
+endif()
