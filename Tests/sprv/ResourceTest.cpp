@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "Platform.h"
 #include "TestUtil.h"
 
 namespace {
 
-const std::string SPRV = YD_BIN_DIR "\\ydsprv.exe";
+const std::string SPRV = yt::BinDir() + "\\ydsprv.exe";
 
 // The version resource's strings, by name, from the Russian/1251 block ydsprv.exe carries.
 class TVerInfo {
