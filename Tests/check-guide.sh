@@ -46,6 +46,7 @@ expect() {
   got="$(run "$line" "$@")" || true
   [ "$got" = "$want" ] || fail "status ${got:-none}, want $want: $line"
 }
+args() { tr -d '\r' < "$work/args.txt" 2>/dev/null || true; }  # what app.exe got in the last run
 # has <file> <text>: the file (code page 1251) holds a line containing the text.
 has() { [ -f "$1" ] && utf "$1" | grep -qF -- "$2" || fail "$1 lacks '$2'"; }
 # batch <block> <expected output> [<VAR=value> ...]: the block as a .cmd file run by cmd.exe (lines typed at
@@ -92,6 +93,14 @@ for b in "${blocks[@]}"; do
     has "$evlog" "Запуск."
     has "$evlog" "Завершение: код 0"
     grep -qF 'app.exe" --port 80' "$work/args.txt" || fail "app.exe did not get --port 80" ;;
+  'C:\Tools\ydsprv.exe "C:\Apps\app.exe --port 80"')
+    # One quoted word goes to the system as written; the second line's empty argument reaches app.exe.
+    expect 0 "$b" YD_APP_EXIT=0
+    [ "$(args)" = 'C:\Apps\app.exe --port 80' ] || fail "one-word command line got: $(args)"
+    second="$(printf '%s' "$b" | sed -n 2p)"
+    [ "$second" = 'C:\Tools\ydsprv.exe C:\Apps\app.exe --name "" --port 80' ] || fail "unknown second line: $second"
+    expect 0 "$second" YD_APP_EXIT=0
+    [ "$(args)" = 'C:\Apps\app.exe --name "" --port 80' ] || fail "empty argument: $(args)" ;;
   'C:\Tools\ydsprv.exe -hung:2 -time:30 -handles:5000 -g:3000 -l:C:\Logs\app.log "C:\Program Files\App\app.exe"')
     expect 0 "$b" YD_APP_EXIT=0 YD_APP_MS=500
     has "$evlog" "Завершение: код 0" ;;
