@@ -152,16 +152,6 @@ const bool kHungChildRegistered =
                            []() -> testing::Test* { return new HungChild; }),
      true);
 
-// A process started for a test, terminated at its end if still running.
-struct TProc {
-  PROCESS_INFORMATION pi = {};
-  ~TProc() { if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
-  bool Start(std::string cmdLn) {
-    STARTUPINFOA si = {sizeof si};
-    return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  }
-};
-
 // The first top-level window of process pid whose caption is cap, within kAppearMs.
 HWND OthersWnd(DWORD pid, const char* cap) {
   for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < kAppearMs; Sleep(50))
@@ -181,7 +171,7 @@ TEST_F(MsgBoxACTest, OtherProcessWindowsAreLeftAlone) {
   for (const char* mode : {"hung", "box"}) {
     SCOPED_TRACE(mode);
     TraceTap trc;
-    TProc other;
+    yt::TProc other;
     ASSERT_TRUE(other.Start(std::string(YD_BIN_DIR "\\children\\ch_top.exe ") + mode + " \"" + cap + "\" \"" + txt + "\""));
     HWND theirs = OthersWnd(other.pi.dwProcessId, cap);
     ASSERT_TRUE(theirs);
@@ -258,26 +248,29 @@ TEST_F(MsgBoxACTest, UsageBoxLegibleOnCodePage1252) {
   yt::TTmpDir tmp;
   char exe[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
-  TProc acp;
+  yt::TProc acp;
   ASSERT_TRUE(acp.Start(en + "\"" + exe + "\" --gtest_filter=MsgBoxACChild.* " + kAcpChildFlag + " " + tmp("acp")));
   std::string cp;
   yt::WaitFor([&] { return !(cp = yt::ReadAll(tmp("acp"))).empty(); }, kChildExitMs);
   ASSERT_EQ(cp, "1252");  // the environment took
 
-  TProc sprv;
+  yt::TProc sprv;
   ASSERT_TRUE(sprv.Start(en + YD_BIN_DIR "\\ydsprv.exe -yd1252:1"));
-  // "Ошибка в параметре " and the parameter: only this run's box has that reason.
-  const std::wstring reason =
-      L"\u041e\u0448\u0438\u0431\u043a\u0430 \u0432 \u043f\u0430\u0440\u0430\u043c\u0435\u0442\u0440\u0435 \"-yd1252:1\"\r\n";
-  std::wstring usage(2048, L'\0');
-  usage.resize(MultiByteToWideChar(1251, 0, UsageHelp(), -1, &usage[0], static_cast<int>(usage.size())) - 1);
+  // Only this run's box has the parameter in its reason, which reads the same in any code page.
+  const std::wstring prm = L"\"-yd1252:1\"";
   HWND box = nullptr;
   std::wstring shown, cap;
   for (DWORD t0 = GetTickCount(); !box && GetTickCount() - t0 < kChildExitMs; Sleep(100))
     for (HWND w = nullptr; !box && (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;)
       for (HWND c = nullptr; !box && (c = FindWindowExW(w, c, L"Static", nullptr)) != nullptr;)
-        if ((shown = WTxt(c)).compare(0, reason.size(), reason) == 0) box = w;
+        if ((shown = WTxt(c)).find(prm) != std::wstring::npos) box = w;
   ASSERT_TRUE(box) << "no usage box";
+  // "Ошибка в параметре " and the parameter, then the usage text.
+  const std::wstring reason =
+      L"\u041e\u0448\u0438\u0431\u043a\u0430 \u0432 \u043f\u0430\u0440\u0430\u043c\u0435\u0442\u0440\u0435 " + prm + L"\r\n";
+  std::wstring usage(2048, L'\0');
+  usage.resize(MultiByteToWideChar(1251, 0, UsageHelp(), -1, &usage[0], static_cast<int>(usage.size())) - 1);
+  EXPECT_EQ(shown.substr(0, reason.size()), reason);
   EXPECT_TRUE(shown == reason + usage) << shown.size();
   yt::WaitFor([&] { return (cap = WTxt(box)).find(L" [16:") != std::wstring::npos; });
   EXPECT_EQ(cap.substr(0, 15), L"Ruriruriv [16:4");  // the countdown found the box by its Russian text

@@ -148,8 +148,10 @@ TEST(Res, LongSystemTextsWhole) {
   std::string lng;
   for (int i = 0; lng.size() < 3000; ++i) lng += "\xd1\xeb\xee\xe2\xee " + std::to_string(i) + " ";  // "Слово "
   TFmtMsgSeam seam(GetUserDefaultLangID(), ERROR_RESOURCE_LANG_NOT_FOUND, lng + "\r\n");
-  EXPECT_EQ(S(ErrTxt(87)), lng);
-  EXPECT_EQ(S(TRes(5, "c", 3).ToStr(RES_TXT)), lng);
+  for (const std::string& t : {S(ErrTxt(87)), S(TRes(5, "c", 3).ToStr(RES_TXT))}) {
+    EXPECT_EQ(t.size(), lng.size());
+    EXPECT_TRUE(t == lng);
+  }
 }
 
 TEST(Res, ExceptionMessagesAndChkRes) {
