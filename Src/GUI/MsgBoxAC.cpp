@@ -43,7 +43,7 @@ struct TMbacJob : public TYdBsMem {
 std::atomic<uint32_t> g_Left{0};
 std::atomic<TStationVisFn> g_StationVis{StationVisible};
 
-// Runs on a pool thread: the job's countdown thread may be blocked on a window that does not answer.
+// Runs on a pool thread: the job's countdown thread may still be waiting for windows that answer slowly.
 // Its objects are freed once it has ended; a process that exits first simply ends it.
 DWORD WINAPI ReapJob(LPVOID prm) {
   TMbacJob* job = static_cast<TMbacJob*>(prm);

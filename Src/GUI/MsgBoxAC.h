@@ -43,6 +43,6 @@ bool StationVisible(uint32_t& err);  // the system's answer; always visible unde
 // Replaces the query for tests (null: the system's again); returns the one in use before.
 TStationVisFn SetStationVisFn(TStationVisFn fn);
 
-// Countdown threads that were still running when their box call had to return without them (a window
-// they read did not answer) and that have not ended since. Their objects are freed when they end.
+// Countdown threads that were still running when their box call had to return without them (windows
+// they read answered slowly) and that have not ended since. Their objects are freed when they end.
 uint32_t MsgBoxACLeft();
