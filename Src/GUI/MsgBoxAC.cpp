@@ -41,8 +41,9 @@ struct TMbacJob : public TYdBsMem {
 };
 
 std::atomic<uint32_t> g_Left{0};
+std::atomic<TStationVisFn> g_StationVis{StationVisible};
 
-// Runs on a pool thread: the job's countdown thread may be blocked on a window that does not answer.
+// Runs on a pool thread: the job's countdown thread may still be waiting for windows that answer slowly.
 // Its objects are freed once it has ended; a process that exits first simply ends it.
 DWORD WINAPI ReapJob(LPVOID prm) {
   TMbacJob* job = static_cast<TMbacJob*>(prm);
@@ -114,7 +115,8 @@ uint32_t TMsgBoxAutoCloser::FindBox(HWND& ctl) const {
   DWORD start = GetTickCount();
   uint32_t lastErr = 0;
   for (;;) {
-    TRes found = SrchWnd(ctl, names);
+    // Another process's box with the same texts (another supervisor's) is never this one.
+    TRes found = SrchWnd(ctl, names, GetCurrentProcessId());
     // Traced once per new code: a failing enumeration tends to fail on every try.
     if (found.IsErr() && found.Code() != lastErr) {
       lastErr = found.Code();
@@ -129,8 +131,10 @@ uint32_t TMsgBoxAutoCloser::FindBox(HWND& ctl) const {
 
 TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
   HWND box = GetParent(ctl);
+  std::wstring capW = TxtW(m_Cap.Str()), boxCap;
+  WndTxt(box, boxCap);
   // A partial match (another window with this caption) is not the box: leave it alone.
-  if (lstrcmpA(WndTxt(box).Str(), m_Cap.Str()) != 0) {
+  if (lstrcmpW(boxCap.c_str(), capW.c_str()) != 0) {
     LogExpect("msg_box_dlg_cap!=cap", kSrc, kLnNotBox);
     return TRes(kNotBox, "The window found is not the box. ");
   }
@@ -154,7 +158,7 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
       cap += " [";
       cap += CntDwnTxt(left);
       cap += "]";
-      if (!SetWindowTextA(box, cap.Str())) {
+      if (!SetWindowTextW(box, TxtW(cap.Str()).c_str())) {
         DWORD err = GetLastError();
         res.Add(TRes(err ? err : ERROR_INVALID_WINDOW_HANDLE, "The box's caption could not be changed. "));
       }
@@ -166,7 +170,30 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
   return res;
 }
 
+bool StationVisible(uint32_t& err) {
+  err = 0;
+  USEROBJECTFLAGS uof = {};
+  HWINSTA st = GetProcessWindowStation();  // not to be closed
+  if (!st || !GetUserObjectInformationA(st, UOI_FLAGS, &uof, sizeof uof, nullptr)) {
+    err = GetLastError();
+    if (!err) err = ERROR_INVALID_HANDLE;
+    return true;
+  }
+  return (uof.dwFlags & WSF_VISIBLE) != 0;
+}
+
+TStationVisFn SetStationVisFn(TStationVisFn fn) { return g_StationVis.exchange(fn ? fn : StationVisible); }
+
 int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint32_t seconds) {
+  uint32_t stErr = 0;
+  if (!g_StationVis.load()(stErr)) {
+    Log().Write("UB\xb7", "window station not visible, nobody could answer: the box is not shown [%s,%u]", kSrc,
+                (unsigned)__LINE__);
+    return 0;
+  }
+  if (stErr)
+    Log().Write("UB\xb7", "window station flags not read: rc=%u, the box is shown [%s,%u]", (unsigned)stErr, kSrc,
+                (unsigned)__LINE__);
   std::unique_ptr<TMbacJob> job(new TMbacJob);
   job->Cmd.Set(text, caption, style);
   job->Cmd.SetTmOut(seconds);
@@ -177,10 +204,11 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   bool started = r == 0;
   if (!started) LogExpect("!r", kSrc, kLnNoThrd);
 
-  int res = MessageBoxA(owner, text, caption, style | MB_SETFOREGROUND);
+  // The texts are code page 1251 whatever the ANSI code page, which would garble them in the A form.
+  int res = MessageBoxW(owner, TxtW(text).c_str(), TxtW(caption).c_str(), style | MB_SETFOREGROUND);
   if (!res) {  // no desktop to show it on, for one: the caller gets 0 and the reason is traced
     DWORD err = GetLastError();
-    Log().Write("UB\xb7", "MessageBoxA failed: rc=%u [%s,%u]", (unsigned)err, kSrc, (unsigned)__LINE__);
+    Log().Write("UB\xb7", "MessageBoxW failed: rc=%u [%s,%u]", (unsigned)err, kSrc, (unsigned)__LINE__);
   }
   if (!started) return res;
 

@@ -30,10 +30,19 @@ class TMsgBoxAutoCloser : public TCommand {
   uint32_t m_TmOut = 0;
 };
 
-// Shows MessageBoxA(owner, text, caption, style | MB_SETFOREGROUND) with a countdown of `seconds` and
-// returns its result: the button pressed by the user or, when the time is up, by the countdown thread.
+// Shows MessageBoxW(owner, text, caption, style | MB_SETFOREGROUND), the texts read as code page 1251,
+// with a countdown of `seconds` and returns its result: the button pressed by the user or, when the time is
+// up, by the countdown thread. Where nobody can see a box (the window station is not visible) it is not
+// shown: 0 at once, the reason traced.
 int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint32_t seconds);
 
-// Countdown threads that were still running when their box call had to return without them (a window
-// they read did not answer) and that have not ended since. Their objects are freed when they end.
+// False when the process's window station is not visible (a service, a task that runs whether a user is
+// logged on or not): a box there waits for nobody. True with err set when the flags cannot be read.
+typedef bool (*TStationVisFn)(uint32_t& err);
+bool StationVisible(uint32_t& err);  // the system's answer; always visible under Wine
+// Replaces the query for tests (null: the system's again); returns the one in use before.
+TStationVisFn SetStationVisFn(TStationVisFn fn);
+
+// Countdown threads that were still running when their box call had to return without them (windows
+// they read answered slowly) and that have not ended since. Their objects are freed when they end.
 uint32_t MsgBoxACLeft();

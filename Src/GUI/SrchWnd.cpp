@@ -7,31 +7,59 @@ const char* const kSrc = "Src/GUI/SrchWnd";
 constexpr unsigned kLnNoNames = 103;
 }  // namespace
 
+std::wstring TxtW(const char* s) {
+  std::wstring w;
+  if (!s || !*s) return w;
+  int n = MultiByteToWideChar(TXT_CP, 0, s, -1, nullptr, 0);
+  if (n > 1) {
+    w.resize(static_cast<size_t>(n));
+    n = MultiByteToWideChar(TXT_CP, 0, s, -1, &w[0], n);
+  }
+  if (n <= 1) {
+    LogExpect("MultiByteToWideChar(1251)", kSrc, __LINE__);
+    return std::wstring();
+  }
+  w.resize(static_cast<size_t>(n) - 1);
+  return w;
+}
+
 TRes TStrCmpCmd::Exec() {
   m_Eq = false;
   if (!m_WndTxt || !m_Name) return TRes(ERROR_INVALID_PARAMETER, "TStrCmpCmd: no text to compare. ");
-  m_Eq = lstrcmpA(m_WndTxt->Str(), m_Name->Str()) == 0;
+  m_Eq = lstrcmpW(m_WndTxt, TxtW(m_Name->Str()).c_str()) == 0;
   return TRes();
 }
 
-TStr WndTxt(HWND wnd) {
-  LRESULT len = SendMessageA(wnd, WM_GETTEXTLENGTH, 0, 0);
-  if (len <= 0 || static_cast<uint64_t>(len) > WND_TXT_MAX) return TStr();
-  TCharBuf buf(static_cast<size_t>(len) + 1);
-  char* s = buf.Chars();
-  s[0] = 0;
-  LRESULT got = SendMessageA(wnd, WM_GETTEXT, static_cast<WPARAM>(len) + 1, reinterpret_cast<LPARAM>(s));
-  s[got > 0 && got <= len ? got : 0] = 0;
-  return TStr(s);
+bool WndTxt(HWND wnd, std::wstring& txt) {
+  txt.clear();
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(wnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, WND_TXT_TMOUT_MS, &len)) return false;
+  if (len == 0 || len > WND_TXT_MAX) return true;
+  txt.resize(static_cast<size_t>(len) + 1);
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(wnd, WM_GETTEXT, static_cast<WPARAM>(len) + 1, reinterpret_cast<LPARAM>(&txt[0]),
+                           SMTO_ABORTIFHUNG, WND_TXT_TMOUT_MS, &got)) {
+    txt.clear();
+    return false;
+  }
+  // The length asked first may be larger than the text (and the text may have changed since).
+  txt.resize(got <= len ? static_cast<size_t>(got) : 0);
+  return true;
 }
 
 BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
   TSrchCtx& ctx = *reinterpret_cast<TSrchCtx*>(prm);
   if (!wnd || ctx.Pos.End()) return TRUE;
+  if (ctx.Pid) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid != ctx.Pid) return TRUE;
+  }
   try {
-    TStr txt = WndTxt(wnd);
-    if (txt.Empty()) return TRUE;
-    ctx.Cmp->SetTxts(&txt, ctx.Pos.Cur());
+    std::wstring txt;
+    if (!WndTxt(wnd, txt)) ++ctx.Mute;
+    if (txt.empty()) return TRUE;
+    ctx.Cmp->SetTxts(txt.c_str(), ctx.Pos.Cur());
     ctx.CmpRes = ctx.Cmp->Exec();
     ctx.Cmp->SetTxts(nullptr, nullptr);
     if (ctx.CmpRes.IsErr()) return FALSE;
@@ -64,12 +92,12 @@ TStr SrchWndTrc(const TQueue<TStr>& names, HWND found) {
   return s;
 }
 
-TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp) {
+TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp, DWORD pid) {
   TStrCmpCmd* strCmp = dynamic_cast<TStrCmpCmd*>(&cmp);
   if (!strCmp) throw EInvalidArgument(kSrc, __LINE__, "dynamic_cast<TStrCmpCmd*>(&cmp)");
   if (names.Cnt() == 0) LogExpect("_wnd_nms.Cnt()==0", kSrc, kLnNoNames);
 
-  TSrchCtx ctx(names, *strCmp);
+  TSrchCtx ctx(names, *strCmp, pid);
   TRes res;
   if (!EnumWindows(SrchWndProc, reinterpret_cast<LPARAM>(&ctx))) {
     DWORD err = GetLastError();
@@ -83,11 +111,15 @@ TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp) {
   if (ctx.Err) std::rethrow_exception(ctx.Err);
 
   Log().Write("UWE", "%s", SrchWndTrc(names, found).Str());
+  // Passed over as windows without a text, though one of them may be what was searched for.
+  if (ctx.Mute)
+    Log().Write("UWE", "::SrchWnd passed over %u window(s) that did not answer within %u ms", ctx.Mute,
+                WND_TXT_TMOUT_MS);
   ctx.Wnds.Clr();
   return res;
 }
 
-TRes SrchWnd(HWND& found, const TQueue<TStr>& names) {
+TRes SrchWnd(HWND& found, const TQueue<TStr>& names, DWORD pid) {
   TStrCmpCmd cmp;
-  return SrchWnd(found, names, cmp);
+  return SrchWnd(found, names, cmp, pid);
 }

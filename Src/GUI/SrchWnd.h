@@ -4,27 +4,33 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
 
 #include "GUI/Command.h"
 #include "ydgen.h"
 
-// Compares a window text with a name, case-sensitively by the user's locale (lstrcmpA).
+constexpr UINT TXT_CP = 1251;  // the program's texts are Windows-1251 bytes, whatever the ANSI code page
+// The wide form of a text of the program, for the W forms of the window calls.
+std::wstring TxtW(const char* s);
+
+// Compares a window text with a name (code page 1251), case-sensitively by the user's locale (lstrcmpW):
+// the window's own wide text, so the comparison does not depend on the ANSI code page.
 class TStrCmpCmd : public TCommand {
  public:
   TStrCmpCmd() {}
-  void SetTxts(const TStr* wndTxt, const TStr* name) { m_WndTxt = wndTxt, m_Name = name; }
+  void SetTxts(const wchar_t* wndTxt, const TStr* name) { m_WndTxt = wndTxt, m_Name = name; }
   bool IsEq() const { return m_Eq; }
   TRes Exec() override;  // sets the outcome; 87 when a text is missing
 
  protected:  // a replacement comparison derives from this class and sets m_Eq in its Exec()
-  const TStr* m_WndTxt = nullptr;
+  const wchar_t* m_WndTxt = nullptr;
   const TStr* m_Name = nullptr;
   bool m_Eq = false;
 };
 
 // The state of one search, handed to SrchWndProc by the enumeration functions.
 struct TSrchCtx {
-  explicit TSrchCtx(const TQueue<TStr>& names, TStrCmpCmd& cmp) : Cmp(&cmp), Pos(names) {}
+  TSrchCtx(const TQueue<TStr>& names, TStrCmpCmd& cmp, DWORD pid) : Cmp(&cmp), Pos(names), Pid(pid) {}
   HWND Found = nullptr;      // the window that matched a name last
   TStrCmpCmd* Cmp;
   TStack<HWND> Wnds;         // every window that matched a name, in match order
@@ -32,21 +38,26 @@ struct TSrchCtx {
   bool Done = false;         // the whole path matched
   std::exception_ptr Err;    // an exception is carried past the system's enumeration, never through it
   TRes CmpRes;               // a comparison that failed ends the search with its result
+  DWORD Pid;                 // only windows of this process are compared; 0: any process
+  uint32_t Mute = 0;         // windows that did not answer the text query in time
 };
 
 BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
 
 // Depth-first in enumeration order; the first complete path wins. A failed attempt below a window is
 // not undone: later windows are compared with the later names, and a path that never completes
-// reports the last window that matched a name. cmp must be a TStrCmpCmd (or derived from it).
+// reports the last window that matched a name. cmp must be a TStrCmpCmd (or derived from it). With a
+// process id only that process's windows are compared (the others are not even asked for their texts).
 // The result is an error only when the enumeration or a comparison failed; found is null when nothing matched.
-TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp);
-TRes SrchWnd(HWND& found, const TQueue<TStr>& names);  // exact comparison
+TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp, DWORD pid = 0);
+TRes SrchWnd(HWND& found, const TQueue<TStr>& names, DWORD pid = 0);  // exact comparison
 
 // The text of the search's trace line: ::SrchWnd('first','second') found 0x00012345
 TStr SrchWndTrc(const TQueue<TStr>& names, HWND found);
 
-// A window's text read by window messages (so other processes' windows answer too); empty when it
-// has none or when it is longer than WND_TXT_MAX.
-TStr WndTxt(HWND wnd);
-constexpr uint32_t WND_TXT_MAX = 1u << 20;  // no name searched for is longer; guards the allocation
+// A window's wide text read by window messages (so other threads' windows answer too); empty when it has
+// none or when it is longer than WND_TXT_MAX. False when the window did not answer within WND_TXT_TMOUT_MS
+// (or is gone): a window whose thread hangs must not hold up the caller.
+bool WndTxt(HWND wnd, std::wstring& txt);
+constexpr uint32_t WND_TXT_MAX = 1u << 20;     // no name searched for is longer; guards the allocation
+constexpr UINT WND_TXT_TMOUT_MS = 1000;        // a live window answers in microseconds, even on a loaded machine

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +14,6 @@ namespace {
 const uint32_t kOwnBit = 0x20000000;  // codes with this bit are the system's own, registered at run time
 const uint32_t kFirstOwn = 0x20000001;
 const uint32_t kCodeMask = 0x3FFFFFFF;
-const DWORD kMsgBuf = 512;            // system message texts are read into 512 bytes
 const uint32_t kTblStep = 64;         // the error-text table grows by 64 entries
 const int kTblKey = 129;              // the table is kept sorted by code
 const size_t kMsgStep = 32;           // exception messages grow in steps of 32 bytes
@@ -76,15 +76,46 @@ class TKeepLastErr {
   DWORD m_Err;
 };
 
-// The system's message text of a code, without its line end; empty when the system has none.
+unsigned long SysFmtMsg(unsigned long flags, unsigned long id, unsigned long lang, char* buf, unsigned long size) {
+  return FormatMessageA(flags, nullptr, id, lang, buf, size, nullptr);
+}
+std::atomic<TFmtMsgFn> g_FmtMsg{SysFmtMsg};
+
+// Frees what FormatMessageA allocated.
+class TLocalBuf {
+ public:
+  TLocalBuf() {}
+  ~TLocalBuf() { if (P) LocalFree(P); }
+  TLocalBuf(const TLocalBuf&) = delete;
+  TLocalBuf& operator=(const TLocalBuf&) = delete;
+  char* P = nullptr;
+};
+
+// The system's text of a code in one language, as long as the system has it; false with the system's
+// error code when there is none.
+bool SysMsg(uint32_t code, DWORD lang, TStr& txt, DWORD& err) {
+  TLocalBuf buf;
+  DWORD n = g_FmtMsg.load()(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                            code, lang, reinterpret_cast<char*>(&buf.P), 0);
+  if (!n || !buf.P) {
+    err = GetLastError();
+    return false;
+  }
+  txt.Set(buf.P, n);
+  return true;
+}
+
+// The system's message text of a code, without its line end; empty when the system has none. The user's
+// language comes first; a system without texts in it (an English display language with Russian regional
+// formats) answers in the languages it has, as for language 0.
 TStr SysErrTxt(uint32_t code) {
   TStr txt;
   TKeepLastErr keep;
-  char buf[kMsgBuf] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                           GetUserDefaultLangID(), buf, kMsgBuf - 1, nullptr);
-  if (!n) return txt;
-  txt.Set(buf);
+  DWORD lang = GetUserDefaultLangID();
+  DWORD err = 0;
+  if (!SysMsg(code, lang, txt, err) && lang != 0 &&
+      (err == ERROR_RESOURCE_LANG_NOT_FOUND || err == ERROR_MUI_FILE_NOT_FOUND))
+    SysMsg(code, 0, txt, err);
   uint32_t len = txt.Len();
   while (len && (txt[len - 1] == '\r' || txt[len - 1] == '\n')) --len;
   txt.Cut(txt.Len() - len);
@@ -118,6 +149,8 @@ TStr ErrTxt(uint32_t code) {
   }
   return SysErrTxt(code);
 }
+
+TFmtMsgFn SetErrTxtFmtFn(TFmtMsgFn fn) { return g_FmtMsg.exchange(fn ? fn : SysFmtMsg); }
 
 uint32_t RegErrTxt(const char* txt) {
   if (!txt) txt = "";

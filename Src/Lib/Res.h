@@ -33,7 +33,15 @@ class TRes : public TYdBsMem {
   TStr m_Txt;
 };
 
+// The text of an own code from the table, or the system's text of a system code: in the user's language
+// when the system has one, else in a language it has. Empty when there is none.
 TStr ErrTxt(uint32_t code);
+// The system's message lookup, FormatMessageA from the system table without inserts unless replaced: tests give
+// the answers of systems without texts in the user's language, or with long texts. Null restores
+// FormatMessageA; returns the one in use before.
+typedef unsigned long (*TFmtMsgFn)(unsigned long flags, unsigned long id, unsigned long lang, char* buf,
+                                   unsigned long size);
+TFmtMsgFn SetErrTxtFmtFn(TFmtMsgFn fn);
 uint32_t RegErrTxt(const char* txt);
 
 class EException : public TYdBsMem {

@@ -42,11 +42,13 @@ inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) 
 }
 
 // Watches this thread's message box from another thread as a user would: records each new caption and may
-// press a button, not before afterMs and, with onCountdown, not before a countdown shows.
+// press a button, not before afterMs and, with onCountdown, not before a countdown shows. A box that has not
+// appeared within appearMs is not waited for any longer.
 class BoxWatch {
  public:
-  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false)
-      : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown); }) {}
+  static constexpr DWORD kBoxAppearMs = 10000;  // a box appears within a fraction of a second, even when loaded
+  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = kBoxAppearMs)
+      : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
   ~BoxWatch() { Join(); }
   void Join() { m_T.joinable() ? m_T.join() : void(); }
   // The bracketed countdowns seen, in order ("[3]" from "Cap [3]").
@@ -62,11 +64,10 @@ class BoxWatch {
   DWORD TmPressed = 0;            // ticks when a button was pressed
 
  private:
-  static constexpr DWORD kBoxAppearMs = 10000;  // a box appears within a fraction of a second, even when loaded
   static constexpr DWORD kBoxLifeMs = 60000;    // the longest a watched box may stay open
   static constexpr DWORD kPollMs = 20;          // well below the countdown's second
-  void Run(int pressId, DWORD afterMs, bool onCountdown) {
-    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < kBoxAppearMs; Sleep(kPollMs)) {
+  void Run(int pressId, DWORD afterMs, bool onCountdown, DWORD appearMs) {
+    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(kPollMs)) {
       EnumThreadWindows(m_Tid, [](HWND w, LPARAM p) -> BOOL {
         char cls[16] = "";
         GetClassNameA(w, cls, sizeof(cls));

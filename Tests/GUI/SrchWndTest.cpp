@@ -11,12 +11,12 @@ void Names(TQueue<TStr>& q, std::initializer_list<const char*> names) {
   for (const char* n : names) q.Add(new TStr(n));
 }
 
-HWND Find(std::initializer_list<const char*> names) {
+HWND Find(std::initializer_list<const char*> names, DWORD pid = 0) {
   TQueue<TStr> q;
   Names(q, names);
   HWND found = reinterpret_cast<HWND>(1);
   TStrCmpCmd exact;
-  TRes r = SrchWnd(found, q, exact);
+  TRes r = SrchWnd(found, q, exact, pid);
   EXPECT_FALSE(r.IsErr()) << r.Code();
   return found;
 }
@@ -65,6 +65,19 @@ TEST_F(SrchWndTest, EmptyTextsAndEmptyPathNeverMatch) {
   EXPECT_EQ(Find({}), nullptr);
   EXPECT_EQ(m_Trc->Count("..! '_wnd_nms.Cnt()==0' in \"Src/GUI/SrchWnd\" line 103"), 1);
   EXPECT_EQ(m_Trc->Count("UWE ::SrchWnd() found 0000000000"), 1);
+}
+
+// Names are texts of code page 1251 and window texts are read in their wide form, so a window made in the wide
+// form is found by its Russian name; with a process id only that process's windows count.
+TEST_F(SrchWndTest, RussianNamesAndOnlyTheGivenProcess) {
+  HWND wnd = CreateWindowExW(0, L"STATIC", L"ydTst \u041e\u043a\u043d\u043e", WS_POPUP | WS_VISIBLE, 10, 10, 200, 60,
+                             nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(wnd);
+  const char* name = "ydTst \xce\xea\xed\xee";  // "ydTst Окно"
+  EXPECT_EQ(Find({name}), wnd);
+  EXPECT_EQ(Find({name}, GetCurrentProcessId()), wnd);
+  EXPECT_EQ(Find({name}, GetCurrentProcessId() + 4), nullptr);  // process ids are multiples of 4: not this one
+  EXPECT_EQ(Find({"ydTst \xee\xea\xed\xee"}), nullptr);          // "ydTst окно": still case-sensitive
 }
 
 // A replaced comparison is the one used; what it throws reaches the caller past the system's enumeration.

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "Lib/Res.h"
 #include "Platform.h"
@@ -76,6 +78,82 @@ TEST(Res, ErrorTexts) {
   ASSERT_GT(c1, 0x20000000u);
   for (uint32_t c = 0x20000001u; c <= c2; ++c) EXPECT_FALSE(ErrTxt(c).Empty()) << std::hex << c;
   EXPECT_TRUE(ErrTxt(c2 + 1).Empty());
+}
+
+// The system's message lookup as systems without texts in the user's language answer, and with long texts.
+struct TFmtMsgSeam {
+  // The language the system has no texts in, and how it says so; 0 when it has every language.
+  static DWORD NoLang, NoLangErr;
+  static std::string Long;          // a text given for language 0 instead of the system's, when not empty
+  static std::vector<DWORD> Asked;  // the languages asked, in order
+  static DWORD Fmt(DWORD flags, DWORD id, DWORD lang, char* buf, DWORD size) {
+    Asked.push_back(lang);
+    if (NoLang && lang == NoLang) return SetLastError(NoLangErr), 0;
+    if (Long.empty() || lang != 0) return FormatMessageA(flags, nullptr, id, lang, buf, size, nullptr);
+    char* p = buf;
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER)
+      *reinterpret_cast<char**>(buf) = p = static_cast<char*>(LocalAlloc(LMEM_FIXED, Long.size() + 1));
+    else if (size <= Long.size())  // as the system answers a buffer too small
+      return SetLastError(ERROR_INSUFFICIENT_BUFFER), 0;
+    memcpy(p, Long.c_str(), Long.size() + 1);
+    return static_cast<DWORD>(Long.size());
+  }
+  TFmtMsgSeam(DWORD noLang, DWORD noLangErr, const std::string& lng = "") : Prev(SetErrTxtFmtFn(Fmt)) {
+    NoLang = noLang, NoLangErr = noLangErr, Long = lng, Asked.clear();
+  }
+  ~TFmtMsgSeam() { SetErrTxtFmtFn(Prev); }
+  TFmtMsgFn Prev;
+};
+DWORD TFmtMsgSeam::NoLang, TFmtMsgSeam::NoLangErr;
+std::string TFmtMsgSeam::Long;
+std::vector<DWORD> TFmtMsgSeam::Asked;
+
+std::string SysTxt(uint32_t code, DWORD lang) {
+  char buf[4096] = "";
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, lang, buf,
+                           sizeof buf, nullptr);
+  std::string t(buf, n);
+  while (!t.empty() && (t.back() == '\r' || t.back() == '\n')) t.pop_back();
+  return t;
+}
+
+// Windows with an English display language and Russian regional formats has no texts in the user's language
+// (1815, or 15100 without the language's MUI file): the text comes in a language the system has, asked as
+// language 0. Under Wine with the Russian locale every lookup in 0x419 succeeds, and a language it lacks
+// (Armenian, 0x42b) fails with 1815 as on Windows; so the given answers stand for the user's language.
+TEST(Res, ErrorTextsWithoutTheUsersLanguage) {
+  const DWORD user = GetUserDefaultLangID(), armenian = 0x42b;
+  ASSERT_TRUE(SysTxt(87, armenian).empty());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_LANG_NOT_FOUND));  // Wine lacks it, like Windows
+  struct Row { DWORD err; std::vector<DWORD> asked; bool txt; } rows[] = {
+      {ERROR_RESOURCE_LANG_NOT_FOUND, {user, 0}, true},
+      {ERROR_MUI_FILE_NOT_FOUND, {user, 0}, true},
+      {ERROR_MR_MID_NOT_FOUND, {user}, false},  // no text for the code at all: no other language has one either
+  };
+  for (const Row& r : rows) {
+    TFmtMsgSeam seam(user, r.err);
+    SetLastError(1234);
+    std::string t = S(ErrTxt(87));
+    EXPECT_EQ(GetLastError(), 1234u);
+    EXPECT_EQ(TFmtMsgSeam::Asked, r.asked) << r.err;
+    EXPECT_EQ(t, r.txt ? SysTxt(87, 0) : "") << r.err;
+    EXPECT_EQ(t.empty(), !r.txt) << r.err;
+  }
+  TFmtMsgSeam every(0, 0);
+  EXPECT_EQ(S(ErrTxt(87)), SysTxt(87, user));
+  EXPECT_EQ(TFmtMsgSeam::Asked, std::vector<DWORD>{user});  // the user's language first, when it has texts
+}
+
+// A system text is taken whole, however long (Windows has texts of several hundred characters; Wine's are short,
+// so a long one is given), without its line end.
+TEST(Res, LongSystemTextsWhole) {
+  std::string lng;
+  for (int i = 0; lng.size() < 3000; ++i) lng += "\xd1\xeb\xee\xe2\xee " + std::to_string(i) + " ";  // "Слово "
+  TFmtMsgSeam seam(GetUserDefaultLangID(), ERROR_RESOURCE_LANG_NOT_FOUND, lng + "\r\n");
+  for (const std::string& t : {S(ErrTxt(87)), S(TRes(5, "c", 3).ToStr(RES_TXT))}) {
+    EXPECT_EQ(t.size(), lng.size());
+    EXPECT_TRUE(t == lng);
+  }
 }
 
 TEST(Res, ExceptionMessagesAndChkRes) {

@@ -106,4 +106,18 @@ int TTraceTap::Count(const std::string& start, const std::string& part) {
   return n;
 }
 
+TProc::~TProc() {
+  if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
+}
+
+bool TProc::Start(std::string cmdLn) {
+  STARTUPINFOA si = {sizeof si};
+  return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+}
+
+DWORD TProc::Wait(DWORD ms) {
+  DWORD code = 0xFFFFFFFF;
+  return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
+}
+
 }  // namespace yt

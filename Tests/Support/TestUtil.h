@@ -50,4 +50,16 @@ class TTraceTap {
   std::string m_File;
 };
 
+// A process started for a test, terminated at the end of the test if it still runs.
+struct TProc {
+  PROCESS_INFORMATION pi = {};
+  TProc() {}
+  ~TProc();
+  TProc(const TProc&) = delete;
+  TProc& operator=(const TProc&) = delete;
+  bool Start(std::string cmdLn);
+  // The exit status, or 0xFFFFFFFF while the process is still running after ms.
+  DWORD Wait(DWORD ms);
+};
+
 }  // namespace yt

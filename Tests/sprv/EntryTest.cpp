@@ -20,19 +20,7 @@ std::string Sprv() { return "\"" + yt::BinDir() + "\\ydsprv.exe\""; }
 std::vector<std::string> g_Shown;
 void Capture(const TStr& reason) { g_Shown.push_back(S(reason)); }
 
-struct TChild {
-  PROCESS_INFORMATION pi = {};
-  ~TChild() { if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
-  bool Start(std::string cmdLn) {
-    STARTUPINFOA si = {sizeof si};
-    return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  }
-  // The exit status, or 0xFFFFFFFF while the process is still running after ms.
-  DWORD Wait(DWORD ms) {
-    DWORD code = 0xFFFFFFFF;
-    return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
-  }
-};
+using TChild = yt::TProc;
 
 DWORD RunSprv(const std::string& args, DWORD ms = RUN_TMOUT_MS) {
   TChild c;
