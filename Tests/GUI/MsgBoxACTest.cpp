@@ -178,7 +178,7 @@ TEST_F(MsgBoxACTest, OtherProcessWindowsAreLeftAlone) {
     SCOPED_TRACE(mode);
     TraceTap trc;
     yt::TProc other;
-    ASSERT_TRUE(other.Start(std::string(YD_BIN_DIR "\\children\\ch_top.exe ") + mode + " \"" + cap + "\" \"" + txt + "\""));
+    ASSERT_TRUE(other.Start((yt::BinDir() + "\\children\\ch_top.exe ") + mode + " \"" + cap + "\" \"" + txt + "\""));
     HWND theirs = OthersWnd(other.pi.dwProcessId, cap);
     ASSERT_TRUE(theirs);
     Sleep(kSettleMs);
@@ -249,19 +249,21 @@ TEST_F(MsgBoxACTest, NoBoxWhereNobodyCanSeeIt) {
 // code page 1251, and its countdown still finds it by that text: read back here with GetWindowTextW.
 TEST_F(MsgBoxACTest, UsageBoxLegibleOnCodePage1252) {
   // Wine takes the code page from the Unix locale, which a Windows parent cannot set for its child: the runs go
-  // through the Unix env program.
-  const std::string en = "Z:\\usr\\bin\\env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine ";
-  yt::TTmpDir tmp;
-  char exe[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
-  yt::TProc acp;
-  ASSERT_TRUE(acp.Start(en + "\"" + exe + "\" --gtest_filter=MsgBoxACChild.* " + kAcpChildFlag + " " + tmp("acp")));
-  std::string cp;
-  yt::WaitFor([&] { return !(cp = yt::ReadAll(tmp("acp"))).empty(); }, kChildExitMs);
-  ASSERT_EQ(cp, "1252");  // the environment took
+  // through the Unix env program. On Windows the box runs with the system's own code page, whichever it is.
+  const std::string en = yt::OnWine() ? "Z:\\usr\\bin\\env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine " : "";
+  if (yt::OnWine()) {
+    yt::TTmpDir tmp;
+    char exe[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
+    yt::TProc acp;
+    ASSERT_TRUE(acp.Start(en + "\"" + exe + "\" --gtest_filter=MsgBoxACChild.* " + kAcpChildFlag + " " + tmp("acp")));
+    std::string cp;
+    yt::WaitFor([&] { return !(cp = yt::ReadAll(tmp("acp"))).empty(); }, kChildExitMs);
+    ASSERT_EQ(cp, "1252");  // the environment took
+  }
 
   yt::TProc sprv;
-  ASSERT_TRUE(sprv.Start(en + YD_BIN_DIR "\\ydsprv.exe -yd1252:1"));
+  ASSERT_TRUE(sprv.Start(en + "\"" + yt::BinDir() + "\\ydsprv.exe\" -yd1252:1"));
   // Only this run's box has the parameter in its reason, which reads the same in any code page.
   const std::wstring prm = L"\"-yd1252:1\"";
   HWND box = nullptr;
