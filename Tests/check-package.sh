@@ -10,7 +10,7 @@ zip="$build/ydsprv-$version-win64.zip"
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
-listed="$(cmake -E tar tf "$zip" | sort | paste -sd ' ')"
+listed="$(cmake -E tar tf "$zip" | LC_ALL=C sort | paste -sd ' ')"
 want="LICENSE ydsprv-guide-ru.txt ydsprv.exe ydsprv.wli.sample"
 [ "$listed" = "$want" ] || fail "zip holds '$listed', want '$want'"
 
