@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "Log/LogFile.h"
 #include "Log/LogLine.h"
@@ -46,6 +48,12 @@ uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
   if (sz && !ReadFile(h, data.Chars(), sz, &rd, nullptr)) return GetLastError();
   data.Chars()[rd] = 0;  // the file may have shrunk since GetFileSize
   len = rd;
+  // Editors put a UTF-8 byte-order mark in front; left there it would hide the first line's meaning.
+  static const char bom[] = "\xef\xbb\xbf";
+  if (len >= 3 && memcmp(data.Chars(), bom, 3) == 0) {
+    len -= 3;
+    memmove(data.Chars(), data.Chars() + 3, size_t(len) + 1);
+  }
   return 0;
 }
 
@@ -68,11 +76,22 @@ TCmpRes TLogIniSection::Cmp(const TLogIniSection& o, int) const {
 
 const TLogIniVal* TLogIniSection::Val(const char* key) const {
   TLogIniVal probe(key ? key : "", key ? uint32_t(lstrlenA(key)) : 0);
-  return m_Vals.Find(probe, SORT_KEY, FND_EQ);
+  int i = m_Vals.FindIdx(probe, SORT_KEY, FND_EQ);
+  if (i < 0) return nullptr;
+  while (i > 0 && m_Vals.Get(uint32_t(i) - 1)->Cmp(probe, SORT_KEY).Val() == 0) --i;  // the last line's
+  return m_Vals.Get(uint32_t(i));
 }
 
-void TLogIniSection::Add(TLogIniVal* v) {
-  if (m_Vals.AddSorted(v) < 0) delete v;
+void TLogIniSection::Stage(TLogIniVal* v) { m_Staged.emplace_back(v); }
+
+void TLogIniSection::Seal() {
+  std::reverse(m_Staged.begin(), m_Staged.end());
+  std::stable_sort(m_Staged.begin(), m_Staged.end(), [](const std::unique_ptr<TLogIniVal>& a,
+                                                        const std::unique_ptr<TLogIniVal>& b) {
+    return a->Cmp(*b, SORT_KEY).Val() < 0;
+  });
+  for (std::unique_ptr<TLogIniVal>& v : m_Staged) m_Vals.Ins(v.release(), m_Vals.Cnt());
+  m_Staged.clear();
 }
 
 TLogIni::TLogIni() : m_Sctns(64, SORT_KEY, LST_UNIQUE | LST_INC_SITE) {}
@@ -105,15 +124,18 @@ uint32_t TLogIni::Read(const char* path) {
 void TLogIni::Parse(const char* data, uint32_t len) {
   m_Sctns.Clr();
   TStr cur;
+  TLogIniSection* sctn = nullptr;  // made at the first value line when no header came before
   ForLines(data, len, [&](const char* line, uint32_t n) {
     if (n >= 2 && line[0] == '[' && line[n - 1] == ']') {
       cur = Sub(line + 1, n - 2);
       cur.Trim();
-      AddSctn(cur);
+      sctn = AddSctn(cur);
       return;
     }
-    AddSctn(cur)->Add(new TLogIniVal(line, n));
+    if (!sctn) sctn = AddSctn(cur);
+    sctn->Stage(new TLogIniVal(line, n));
   });
+  for (uint32_t i = 0; i < m_Sctns.Cnt(); ++i) m_Sctns.Get(i)->Seal();
 }
 
 // ---- loaders ----

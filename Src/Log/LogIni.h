@@ -1,6 +1,8 @@
 // The trace log's parameter file: the INI reader and the two loaders (INI format, older line format).
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "Lib/BStr.h"
 #include "ydgen.h"
@@ -29,11 +31,15 @@ class TLogIniSection : public TYdBsMem {
   const TLogIniVal* Val(const char* key) const;  // ignoring case; null when absent
   uint32_t Cnt() const { return m_Vals.Cnt(); }
   const TLogIniVal* Get(uint32_t i) const { return m_Vals.Get(i); }
-  void Add(TLogIniVal* v);  // takes ownership
+  // Values are gathered in file order and put in key order once, by Seal(): a sorted insert per line
+  // took a large file minutes. Equal keys end up latest line first, so Val() gives the last one.
+  void Stage(TLogIniVal* v);  // takes ownership
+  void Seal();
 
  private:
   TStr m_Nm;
   TList<TLogIniVal> m_Vals;
+  std::vector<std::unique_ptr<TLogIniVal>> m_Staged;
 };
 
 class TLogIni : public TYdBsMem {
@@ -53,7 +59,8 @@ class TLogIni : public TYdBsMem {
   TList<TLogIniSection> m_Sctns;
 };
 
-// Reads the whole file; 0 or the system's error code. data gets a NUL behind the bytes read.
+// Reads the whole file but a leading UTF-8 byte-order mark; 0 or the system's error code. data gets a NUL
+// behind the bytes read.
 uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len);
 
 // Loads the line format: "+XYZ" adds a type pattern, "!IMM" writes out at once.
