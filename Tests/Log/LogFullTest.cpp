@@ -113,16 +113,7 @@ void ChildHolder() {
   CloseHandle(f);
 }
 
-const bool kHolderRegistered =
-    strstr(GetCommandLineA(), kHoldFlag) &&
-    (testing::RegisterTest("LogChild", "Holder", nullptr, nullptr, __FILE__, __LINE__,
-                           []() -> testing::Test* {
-                             struct T : testing::Test {
-                               void TestBody() override { ChildHolder(); }
-                             };
-                             return new T;
-                           }),
-     true);
+const bool kHolderRegistered = RegisterChild(kHoldFlag, "Holder", ChildHolder);
 
 }  // namespace
 
