@@ -131,19 +131,18 @@ class TLog : public TLogA {
 
  private:
   // Moves the lines that pass the filter out of the queue with the layout in force (caller holds the
-  // mutex and the write-out lock), then renders them behind the pending lines (write-out lock only).
+  // mutex and the write-out lock); WriteOut() renders them behind the pending lines (write-out lock only).
   void TakeLines(TLogTake& take);
   // Writes the pending lines, the count of dropped ones and the taken ones, in that order; what cannot
   // be written stays pending within the caps. The caller holds the write-out lock.
   uint32_t WriteOut(const TStr& fileNm, TLogTake& take);
   void RenderSome(TLogTake& take, size_t bytes);  // at least one line, then up to bytes
   void Trim();                                    // drops pending lines beyond the caps, counting them
-  void AddDropLine(const TLogTake& take);  // "LG!", passes every filter
+  void AddDropLine(const TLogTake& take);         // type "LG!", written whatever the filter
   // One WriteFile of pending lines; after a short write the rest of the cut line follows at once, or the
   // file is cut back to its last whole line. 0 or the code that ends the write-out.
   uint32_t WriteBatch(HANDLE h, const TStr& fileNm);
   void Consume(uint32_t done);  // drops what reached the file from the pending lines
-
 
   TLogQueue* m_Queue;
   TLogPend* m_Pend;
