@@ -17,7 +17,8 @@ constexpr size_t LOG_BATCH = 64u << 10;         // bytes of whole lines handed t
 // Append-only write access: every WriteFile lands at the current end of the file as one piece, so
 // writers in several processes never overwrite or split each other's lines. Read access is what
 // byte-range locks require.
-constexpr DWORD LOG_FILE_ACCESS = FILE_READ_DATA | (FILE_GENERIC_WRITE & ~FILE_WRITE_DATA);
+// Reading the size tells where a line cut by a full disk began.
+constexpr DWORD LOG_FILE_ACCESS = FILE_READ_DATA | FILE_READ_ATTRIBUTES | (FILE_GENERIC_WRITE & ~FILE_WRITE_DATA);
 // Not every file system makes appends atomic (Wine finds the end and writes there in two steps), so our
 // writers also take turns through an exclusive lock on one byte at 2^62, far beyond any log's data.
 constexpr DWORD LOG_LOCK_OFS_HIGH = 0x40000000;
@@ -98,7 +99,7 @@ void AddElem(TStr& out, const char* elem) {
 
 }  // namespace
 
-// ---- TLogLine ----
+// ---- TLogLine, TLogIo ----
 
 TLogLine::TLogLine(const char* tp, const char* txt)
     : Tm(TBTm::Now()), Tp(tp ? tp : ""), Txt(txt ? txt : ""), Pid(GetCurrentProcessId()),
@@ -123,6 +124,26 @@ TStr TLogLine::Render(const TStr& tmFrmt, bool pidOn, bool tidOn, bool tpOn) con
   AddElem(out, Txt.Str());
   out.Add("\r\n");
   return out;
+}
+
+uint32_t TLogIo::Write(HANDLE h, const char* p, uint32_t n, uint32_t& done) {
+  DWORD wr = 0;
+  uint32_t e = WriteFile(h, p, n, &wr, nullptr) ? 0 : uint32_t(GetLastError());
+  done = wr;
+  return e;
+}
+
+uint32_t TLogIo::Cut(const char* fileNm, uint64_t end, uint64_t newEnd) {
+  HANDLE h = CreateFileA(fileNm, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  TLogFileGuard g(h);
+  LARGE_INTEGER sz, pos;
+  if (!GetFileSizeEx(h, &sz)) return GetLastError();
+  if (uint64_t(sz.QuadPart) != end) return ERROR_LOCK_VIOLATION;  // another program wrote behind the cut line
+  pos.QuadPart = LONGLONG(newEnd);
+  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) return GetLastError();
+  return 0;
 }
 
 // ---- TLogTp ----
@@ -159,6 +180,7 @@ void TLogPrms::SetDflts() {
   m_FlshSec = 60;
   m_FlshLns = 100;
   m_Tps->Clr();
+  m_DropFmt.Set("%u log lines dropped: the file could not be written");
 }
 
 bool TLogPrms::AddTp(const char* tpPattern, const char* txtPattern) {
@@ -178,8 +200,10 @@ uint32_t TLogPrms::TpCnt() const { return m_Tps->Cnt(); }
 
 // ---- TLog ----
 
-TLog::TLog() : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_LastFlsh(GetTickCount()) {
+TLog::TLog()
+    : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_LastFlsh(GetTickCount()) {
   InitializeCriticalSection(&m_FlshCs);
+  SetIo(nullptr);
   // The address alone is not unique across processes: fresh processes may lay out their heaps alike,
   // and two logs sharing one mutex would make each other's writers time out. The process id parts them.
   char nm[48];
@@ -285,8 +309,7 @@ uint32_t TLog::Flush() {
   try {
     TLogTake take;
     TakeLines(take);
-    RenderPend(take);
-    return WritePend(m_CurFileNm);
+    return WriteOut(m_CurFileNm, take);
   } catch (...) {
     return ERROR_INTERNAL_ERROR;
   }
@@ -303,8 +326,7 @@ uint32_t TLog::FlushLocked(uint32_t waitMs) {
     TStr nm(m_CurFileNm);
     Unlock();
     held = false;
-    RenderPend(take);
-    return WritePend(nm);
+    return WriteOut(nm, take);
   } catch (...) {
     if (held) Unlock();
     return ERROR_INTERNAL_ERROR;
@@ -312,61 +334,141 @@ uint32_t TLog::FlushLocked(uint32_t waitMs) {
 }
 
 void TLog::TakeLines(TLogTake& take) {
-  if (m_Prms.TpCnt() == 0) {
-    m_Queue->Clr();
-    return;
-  }
   take.TmFrmt = m_Prms.TmFrmt();
   take.PidOn = m_Prms.PidOn();
   take.TidOn = m_Prms.TidOn();
   take.TpOn = m_Prms.TpOn();
+  take.DropFmt = m_Prms.DropFmt();
+  if (m_Prms.TpCnt() == 0) {
+    m_Queue->Clr();
+    return;
+  }
   while (m_Queue->First()) {
     std::unique_ptr<TLogLine> l(m_Queue->Take(m_Queue->First()));
     if (m_Prms.Match(l->Tp.Str(), l->Txt.Str())) take.Lines.Add(l.release());
   }
 }
 
-void TLog::RenderPend(TLogTake& take) {
-  while (take.Lines.First()) {
-    std::unique_ptr<TLogLine> l(take.Lines.Take(take.Lines.First()));
-    m_Pend->Add(new TStr(l->Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn)));
+void TLog::SetPendLmt(uint32_t lns, uint32_t bytes) {
+  TCsLock cs(m_FlshCs);
+  m_PendMaxLns = lns;
+  m_PendMaxBytes = bytes;
+}
+
+void TLog::SetIo(TLogIo* io) {
+  static TLogIo sys;
+  TCsLock cs(m_FlshCs);
+  m_Io = io ? io : &sys;
+}
+
+void TLog::Trim() {
+  // The newest go: the lines kept are the first of the outage, and the count line follows them.
+  while (m_Pend->Cnt() > 1 && (m_Pend->Cnt() > m_PendMaxLns || m_PendBytes > m_PendMaxBytes)) {
+    m_PendBytes -= m_Pend->Last()->Item->Len();
+    m_Pend->Del(m_Pend->Last());
+    ++m_Dropped;
   }
 }
 
-uint32_t TLog::WritePend(const TStr& fileNm) {
-  if (!m_Pend->First()) return 0;
+void TLog::RenderSome(TLogTake& take, size_t bytes) {
+  size_t got = 0;
+  while (take.Lines.First() && (got == 0 || got < bytes)) {
+    std::unique_ptr<TLogLine> l(take.Lines.Take(take.Lines.First()));
+    std::unique_ptr<TStr> txt(new TStr(l->Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn)));
+    got += txt->Len();
+    m_PendBytes += txt->Len();
+    m_Pend->Add(txt.release());
+  }
+}
+
+void TLog::AddDropLine(const TLogTake& take) {
+  char txt[160];
+  snprintf(txt, sizeof txt, take.DropFmt.Empty() ? "%u" : take.DropFmt.Str(), unsigned(m_Dropped));
+  m_Dropped = 0;
+  TLogLine l("LG!", txt);
+  TStr* r = new TStr(l.Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn));
+  m_PendBytes += r->Len();
+  m_Pend->Add(r);
+}
+
+uint32_t TLog::WriteOut(const TStr& fileNm, TLogTake& take) {
+  if (!m_Pend->First() && !m_Dropped && !take.Lines.First()) return 0;
   HANDLE h = CreateFileA(fileNm.Str(), LOG_FILE_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  uint32_t r = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   TLogFileGuard g(h);
-  std::vector<char> batch;
-  while (m_Pend->First()) {
-    batch.clear();
-    uint32_t lines = 0;
-    for (TContainerItem<TStr>* n = m_Pend->First(); n && (lines == 0 || batch.size() < LOG_BATCH); n = n->Next) {
-      batch.insert(batch.end(), n->Item->Str(), n->Item->Str() + n->Item->Len());
-      ++lines;
+  while (r == 0) {
+    if (!m_Pend->First()) {
+      if (m_Dropped)
+        AddDropLine(take);
+      else if (take.Lines.First())
+        RenderSome(take, LOG_BATCH);
+      else
+        break;
     }
-    DWORD done = 0;
-    uint32_t err;
-    {
-      TAppendLock turn(h);
-      if (turn.Res()) return turn.Res();
-      err = WriteFile(h, batch.data(), DWORD(batch.size()), &done, nullptr) ? 0 : GetLastError();
+    r = WriteBatch(h, fileNm);
+  }
+  if (r) {
+    // Once lines are dropped all later ones go too, until the count line has its place behind the kept ones.
+    if (m_Dropped) {
+      m_Dropped += take.Lines.Cnt();
+      take.Lines.Clr();
+    } else {
+      RenderSome(take, size_t(-1));
+      Trim();
     }
-    // Lines that reached the file whole leave the pending list; the others wait for the next write-out.
-    while (m_Pend->First() && m_Pend->First()->Item->Len() <= done) {
-      done -= m_Pend->First()->Item->Len();
-      m_Pend->Del(m_Pend->First());
-      --lines;
-    }
-    if (err) return err;
-    if (lines) return ERROR_WRITE_FAULT;
+    return r;
   }
   // The lines are out whatever the flush says; its failure is the write-out's result.
   uint32_t flushed = FlushFileBuffers(h) ? 0 : GetLastError();
   m_LastFlsh = GetTickCount();
   return flushed;
+}
+
+void TLog::Consume(uint32_t done) {
+  while (done && m_Pend->First()) {
+    uint32_t left = m_Pend->First()->Item->Len() - m_PendOfs;
+    if (done < left) {
+      m_PendOfs += done;
+      return;
+    }
+    done -= left;
+    m_PendOfs = 0;
+    m_PendBytes -= m_Pend->First()->Item->Len();
+    m_Pend->Del(m_Pend->First());
+  }
+}
+
+uint32_t TLog::WriteBatch(HANDLE h, const TStr& fileNm) {
+  std::vector<char> batch;
+  uint32_t ofs = m_PendOfs;
+  for (TContainerItem<TStr>* n = m_Pend->First(); n && (batch.empty() || batch.size() < LOG_BATCH); n = n->Next) {
+    batch.insert(batch.end(), n->Item->Str() + ofs, n->Item->Str() + n->Item->Len());
+    ofs = 0;
+  }
+  TAppendLock turn(h);
+  if (turn.Res()) return turn.Res();
+  LARGE_INTEGER start;
+  bool sized = GetFileSizeEx(h, &start) != FALSE;
+  uint32_t done = 0;
+  uint32_t err = m_Io->Write(h, batch.data(), uint32_t(batch.size()), done);
+  Consume(done);
+  if (!err && done < batch.size()) err = ERROR_DISK_FULL;  // a short write without a reason
+  if (!m_PendOfs) return err;
+  // A line is cut in the file: its rest goes now, or the file goes back to the end of the line before.
+  uint64_t end = uint64_t(start.QuadPart) + done;
+  for (;;) {
+    const TStr& l = *m_Pend->First()->Item;
+    uint32_t more = 0;
+    uint32_t e = m_Io->Write(h, l.Str() + m_PendOfs, l.Len() - m_PendOfs, more);
+    end += more;
+    Consume(more);
+    if (!m_PendOfs) return err;
+    if (e || more == 0) break;
+  }
+  // Without its size the end of the last whole line is unknown: the rest waits, and only it will follow.
+  if (sized && m_Io->Cut(fileNm.Str(), end, end - m_PendOfs) == 0) m_PendOfs = 0;
+  return err ? err : uint32_t(ERROR_DISK_FULL);
 }
 
 // ---- TCase ----

@@ -11,6 +11,7 @@ class TLogTps;    // the filter list (Log/LogLine.h)
 class TLogQueue;  // the line queue (Log/LogLine.h)
 class TLogPend;   // rendered lines whose write-out failed (Log/LogLine.h)
 struct TLogTake;  // lines taken off the queue by a write-out (Log/LogLine.h)
+class TLogIo;     // the file calls of a write-out (Log/LogLine.h)
 
 // Start modes of a log file.
 enum : uint32_t { LOG_APPEND = 0, LOG_OVRWRT = 1, LOG_NEW = 2 };
@@ -22,6 +23,11 @@ constexpr uint32_t LOG_WAIT_WLI_OPEN = 5000;   // TWliLog::Open(): the writer th
 constexpr uint32_t LOG_WAIT_CLOSE = 60000;     // Close(): a write-out to a slow disk may be running
 constexpr uint32_t LOG_WAIT_FLUSH = 250;       // write-out by the writer thread: the next timer tick retries
 constexpr uint32_t LOG_WAIT_LOAD = 1000;       // parameter re-read: the next timer tick retries
+
+// Lines kept for a file that cannot be written (locked, missing, full); later ones are only counted.
+// The event log's story of hundreds of launches fits; a busy trace keeps its first seconds of the outage.
+constexpr uint32_t LOG_PEND_LNS = 10000;
+constexpr uint32_t LOG_PEND_BYTES = 4u << 20;  // a few long texts must not take the memory the lines may not
 
 class TLogPrms : public TYdBsMem {
  public:
@@ -48,6 +54,10 @@ class TLogPrms : public TYdBsMem {
   void SetFlshLns(uint32_t n) { m_FlshLns = n; }
   const TStr& FileNm() const { return m_FileNm; }
   void SetFileNm(const char* nm) { m_FileNm.Set(nm ? nm : ""); }
+  // The text of the line written once the file takes lines again after some were dropped: a printf format
+  // of our own with one "%u", the count.
+  const TStr& DropFmt() const { return m_DropFmt; }
+  void SetDropFmt(const char* fmt) { m_DropFmt.Set(fmt ? fmt : ""); }
 
   // False when an entry with an equal type pattern (case-sensitive) exists; the old entry stays.
   bool AddTp(const char* tpPattern, const char* txtPattern);
@@ -65,6 +75,7 @@ class TLogPrms : public TYdBsMem {
   uint32_t m_FlshLns = 100;
   TLogTps* m_Tps;
   TStr m_FileNm;
+  TStr m_DropFmt;
 };
 
 class TLogA : public TYdBsMem {
@@ -104,6 +115,10 @@ class TLog : public TLogA {
   void SetCurFileNm(const char* nm) { m_CurFileNm.Set(nm ? nm : ""); }
   uint32_t QueueCnt() const;  // lines waiting for a write-out
   uint32_t PendCnt() const;   // lines taken by a write-out that failed, waiting for the next one
+  uint32_t PendBytes() const { return m_PendBytes; }
+  uint32_t DropCnt() const { return m_Dropped; }  // lines dropped since the last count line
+  void SetPendLmt(uint32_t lns, uint32_t bytes);  // the caps (LOG_PEND_LNS, LOG_PEND_BYTES by default)
+  void SetIo(TLogIo* io);  // not owned; null: the system's calls
   const TStr& MutexNm() const { return m_MutexNm; }  // "YD_Log_<address>_<process id>", decimal
 
   // The log's mutex: 0 when obtained (also when abandoned), 1460 on time-out, else the system's code.
@@ -116,13 +131,27 @@ class TLog : public TLogA {
 
  private:
   // Moves the lines that pass the filter out of the queue with the layout in force (caller holds the
-  // mutex and the write-out lock), then renders them behind the pending lines (write-out lock only).
+  // mutex and the write-out lock); WriteOut() renders them behind the pending lines (write-out lock only).
   void TakeLines(TLogTake& take);
-  void RenderPend(TLogTake& take);
-  uint32_t WritePend(const TStr& fileNm);      // caller holds the write-out lock
+  // Writes the pending lines, the count of dropped ones and the taken ones, in that order; what cannot
+  // be written stays pending within the caps. The caller holds the write-out lock.
+  uint32_t WriteOut(const TStr& fileNm, TLogTake& take);
+  void RenderSome(TLogTake& take, size_t bytes);  // at least one line, then up to bytes
+  void Trim();                                    // drops pending lines beyond the caps, counting them
+  void AddDropLine(const TLogTake& take);         // type "LG!", written whatever the filter
+  // One WriteFile of pending lines; after a short write the rest of the cut line follows at once, or the
+  // file is cut back to its last whole line. 0 or the code that ends the write-out.
+  uint32_t WriteBatch(HANDLE h, const TStr& fileNm);
+  void Consume(uint32_t done);  // drops what reached the file from the pending lines
 
   TLogQueue* m_Queue;
   TLogPend* m_Pend;
+  uint32_t m_PendBytes = 0;
+  uint32_t m_PendOfs = 0;  // bytes of the first pending line already in the file: only its rest may follow
+  std::atomic<uint32_t> m_Dropped{0};
+  uint32_t m_PendMaxLns = LOG_PEND_LNS;
+  uint32_t m_PendMaxBytes = LOG_PEND_BYTES;
+  TLogIo* m_Io;
   std::atomic<uint32_t> m_LastFlsh;
   std::atomic<bool> m_IsOpn{false};
   CRITICAL_SECTION m_FlshCs;  // one write-out at a time; taken after the mutex, never before it

@@ -85,6 +85,7 @@ uint32_t TWliLog::Open() {
 
 TAsyncLog::~TAsyncLog() {
   if (m_Thrd) StopWriter(INFINITE);
+  if (m_QueueUp) CloseHandle(m_QueueUp);
 }
 
 bool TAsyncLog::ThrdRuns() const { return m_Thrd && WaitForSingleObject(m_Thrd, 0) == WAIT_TIMEOUT; }
@@ -106,6 +107,9 @@ uint32_t TAsyncLog::StartWriter() {
     CloseHandle(m_Thrd);
     m_Thrd = nullptr;
   }
+  // Kept for the log's life: a writer that signals late never finds a closed handle.
+  if (!m_QueueUp && !(m_QueueUp = CreateEventA(nullptr, FALSE, FALSE, nullptr))) return GetLastError();
+  ResetEvent(m_QueueUp);
   DWORD id = 0;
   m_WriterUp = true;
   HANDLE h = CreateThread(nullptr, 0, WriterProc, this, 0, &id);
@@ -117,15 +121,23 @@ uint32_t TAsyncLog::StartWriter() {
   m_Thrd = h;
   m_ThrdId = id;
   m_LinePosted = false;
-  // The new thread has no message queue until its first message call.
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (PostThreadMessageA(id, WM_LOGCMD, LOGCMD_START, LPARAM(this))) return 0;
-    DWORD e = GetLastError();
-    if (e == 0) return 0;
-    if (GetTickCount() - start >= LOG_WAIT_POST) return e;
-    Sleep(LOG_POST_RETRY);
+  if (uint32_t r = WaitWriterUp()) return r;
+  if (PostThreadMessageA(id, WM_LOGCMD, LOGCMD_START, LPARAM(this))) return 0;
+  return GetLastError();  // 0 counts as posted
+}
+
+uint32_t TAsyncLog::WaitWriterUp() {
+  HANDLE hs[2] = {m_QueueUp, m_Thrd};
+  switch (WaitForMultipleObjects(2, hs, FALSE, LOG_WAIT_WRITER_UP)) {
+    case WAIT_OBJECT_0:
+      return 0;
+    case WAIT_OBJECT_0 + 1:
+      return ERROR_INVALID_THREAD_ID;  // it ended before it could take messages
+    case WAIT_TIMEOUT:
+      return ERROR_TIMEOUT;
   }
+  DWORD e = GetLastError();
+  return e ? e : ERROR_INVALID_HANDLE;
 }
 
 bool TAsyncLog::StopWriter(uint32_t ms) {
@@ -191,9 +203,10 @@ uint32_t TAsyncLog::Writer() {
     chkTimer(tm.StartFl(Prms().FlshSec()));
   };
   MSG msg;
-  // The message queue comes first: Open() posts the start message while it holds the mutex that
-  // LoadPrms() waits for.
+  // The message queue comes first: Open() waits for it, holding the mutex that LoadPrms() waits for.
+  WriterStarting();
   PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  SetEvent(m_QueueUp);
   LoadPrms();
   if (!IsOpn()) {
     SetIsOpn(true);

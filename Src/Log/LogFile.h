@@ -12,7 +12,9 @@
 constexpr UINT WM_LOGCMD = WM_APP + 1;
 enum : WPARAM { LOGCMD_START = 0, LOGCMD_LINE = 2 };
 
-constexpr uint32_t LOG_WAIT_POST = 200;      // Open(): the new writer thread gets its message queue
+// Open(): the new writer thread signals that its message queue exists; only a machine that is badly
+// overloaded keeps a new thread from its first instructions for seconds.
+constexpr uint32_t LOG_WAIT_WRITER_UP = 30000;
 constexpr uint32_t LOG_WAIT_THRD = 10000;    // Close(): the writer writes out the rest and ends
 
 // A log whose file names derive from the executable's path (<dir><base>.log and <dir><base>.wli)
@@ -58,15 +60,22 @@ class TAsyncLog : public TWliLog {
   uint32_t ThrdId() const { return m_ThrdId; }  // 0xFFFFFFFF while none was started
   bool ThrdRuns() const;
 
+ protected:
+  // Runs on a new writer thread before it creates its message queue (tests delay the start here).
+  virtual void WriterStarting() {}
+
  private:
   static DWORD WINAPI WriterProc(void* log);
   uint32_t Writer();
   uint32_t StartWriter();
+  // 0 once the writer signalled that its message queue exists, else why it will not.
+  uint32_t WaitWriterUp();
   // Tells the writer to end and waits up to ms for it; true when it ended (its handle is closed then).
   bool StopWriter(uint32_t ms);
 
   std::atomic<uint32_t> m_ThrdId{0xFFFFFFFF};
   HANDLE m_Thrd = nullptr;
+  HANDLE m_QueueUp = nullptr;  // signalled by the writer once it can take thread messages
   std::atomic<bool> m_LinePosted{false};  // a LOGCMD_LINE waits in the writer's queue
   // The writer runs its message loop. The stored id outlives the thread, and the system may give it to
   // another thread once the handle is closed: nothing is posted to it then.

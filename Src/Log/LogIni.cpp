@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "Log/LogFile.h"
 #include "Log/LogLine.h"
@@ -11,6 +13,8 @@
 namespace {
 
 constexpr int SORT_KEY = 1;
+constexpr uint32_t LST_STEP = 64;  // items a list grows by while a section is small
+constexpr size_t LST_KEY_PRE = 16;  // bytes of a key kept beside it while a section is sorted
 
 TStr Sub(const char* p, uint32_t n) { return n ? TStr(p, n) : TStr(); }
 
@@ -25,6 +29,27 @@ void ForLines(const char* data, uint32_t len, F f) {
     while (pos < len && !IsLineEnd(data[pos])) ++pos;
     if (pos > start) f(data + start, pos - start);
     while (pos < len && IsLineEnd(data[pos])) ++pos;
+  }
+}
+
+// Plain letters and digits: in an English or Russian locale lstrcmpiA puts them in the order of their bytes
+// with the case folded, so that order is taken without the system's call, which a file of many keys makes
+// millions of times. Other locales have letters of two characters and always take the system's call.
+bool IsPlain(const char* p) {
+  for (; *p; ++p)
+    if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z'))) return false;
+  return true;
+}
+
+bool PlainLocale() {
+  WORD lang = PRIMARYLANGID(LANGIDFROMLCID(GetThreadLocale()));  // lstrcmpiA takes the thread's locale too
+  return lang == LANG_ENGLISH || lang == LANG_RUSSIAN;
+}
+
+int CmpFolded(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    int ca = (*a >= 'a' && *a <= 'z') ? *a - 32 : *a, cb = (*b >= 'a' && *b <= 'z') ? *b - 32 : *b;
+    if (ca != cb || !ca) return ca < cb ? -1 : ca > cb ? 1 : 0;
   }
 }
 
@@ -46,6 +71,12 @@ uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
   if (sz && !ReadFile(h, data.Chars(), sz, &rd, nullptr)) return GetLastError();
   data.Chars()[rd] = 0;  // the file may have shrunk since GetFileSize
   len = rd;
+  // Editors put a UTF-8 byte-order mark in front; left there it would hide the first line's meaning.
+  static const char bom[] = "\xef\xbb\xbf";
+  if (len >= 3 && memcmp(data.Chars(), bom, 3) == 0) {
+    len -= 3;
+    memmove(data.Chars(), data.Chars() + 3, size_t(len) + 1);
+  }
   return 0;
 }
 
@@ -56,11 +87,19 @@ TLogIniVal::TLogIniVal(const char* line, uint32_t len) {
   while (eq < len && line[eq] != '=') ++eq;
   Key = Sub(line, eq);
   if (eq < len) Val = Sub(line + eq + 1, len - eq - 1);
+  m_Plain = IsPlain(K());
 }
 
-TCmpRes TLogIniVal::Cmp(const TLogIniVal& o, int) const { return TCmpRes(lstrcmpiA(Key.Str(), o.Key.Str())); }
+TCmpRes TLogIniVal::Cmp(const TLogIniVal& o, int) const { return TCmpRes(CmpKey(o, PlainLocale())); }
 
-TLogIniSection::TLogIniSection(const char* nm) : m_Nm(nm ? nm : ""), m_Vals(64, SORT_KEY, LST_INC_SITE) {}
+int TLogIniVal::CmpKey(const TLogIniVal& o, bool plainLocale) const {
+  if (plainLocale && m_Plain && o.m_Plain) return CmpFolded(K(), o.K());
+  int c = lstrcmpiA(K(), o.K());
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+TLogIniSection::TLogIniSection(const char* nm)
+    : m_Nm(nm ? nm : ""), m_Vals(new TList<TLogIniVal>(LST_STEP, SORT_KEY, LST_INC_SITE)) {}
 
 TCmpRes TLogIniSection::Cmp(const TLogIniSection& o, int) const {
   return TCmpRes(lstrcmpiA(m_Nm.Str(), o.m_Nm.Str()));
@@ -68,11 +107,40 @@ TCmpRes TLogIniSection::Cmp(const TLogIniSection& o, int) const {
 
 const TLogIniVal* TLogIniSection::Val(const char* key) const {
   TLogIniVal probe(key ? key : "", key ? uint32_t(lstrlenA(key)) : 0);
-  return m_Vals.Find(probe, SORT_KEY, FND_EQ);
+  int i = m_Vals->FindIdx(probe, SORT_KEY, FND_EQ);
+  if (i < 0) return nullptr;
+  while (i > 0 && m_Vals->Get(uint32_t(i) - 1)->Cmp(probe, SORT_KEY).Val() == 0) --i;  // the last line's
+  return m_Vals->Get(uint32_t(i));
 }
 
-void TLogIniSection::Add(TLogIniVal* v) {
-  if (m_Vals.AddSorted(v) < 0) delete v;
+void TLogIniSection::Stage(TLogIniVal* v) { m_Staged.emplace_back(v); }
+
+void TLogIniSection::Seal() {
+  // Sorted as records that carry the start of a plain key folded: most comparisons end there, without
+  // reaching for the key itself.
+  struct TRec {
+    char Pre[LST_KEY_PRE];
+    TLogIniVal* V;
+  };
+  bool plain = PlainLocale();
+  std::vector<TRec> recs(m_Staged.size());
+  for (size_t i = 0; i < recs.size(); ++i) {
+    TRec& r = recs[i];
+    r.V = m_Staged[recs.size() - 1 - i].release();  // the latest line first among equal keys
+    memset(r.Pre, 0, sizeof r.Pre);
+    const char* k = r.V->Key.Str() ? r.V->Key.Str() : "";
+    for (size_t j = 0; j < sizeof r.Pre && k[j]; ++j) r.Pre[j] = (k[j] >= 'a' && k[j] <= 'z') ? char(k[j] - 32) : k[j];
+  }
+  m_Staged.clear();
+  std::stable_sort(recs.begin(), recs.end(), [plain](const TRec& a, const TRec& b) {
+    if (plain && a.V->Plain() && b.V->Plain()) {
+      int c = memcmp(a.Pre, b.Pre, sizeof a.Pre);
+      if (c) return c < 0;
+    }
+    return a.V->CmpKey(*b.V, plain) < 0;
+  });
+  if (recs.size() > LST_STEP) m_Vals.reset(new TList<TLogIniVal>(uint32_t(recs.size()), SORT_KEY, LST_INC_SITE));
+  for (TRec& r : recs) m_Vals->Ins(r.V, m_Vals->Cnt());
 }
 
 TLogIni::TLogIni() : m_Sctns(64, SORT_KEY, LST_UNIQUE | LST_INC_SITE) {}
@@ -105,15 +173,18 @@ uint32_t TLogIni::Read(const char* path) {
 void TLogIni::Parse(const char* data, uint32_t len) {
   m_Sctns.Clr();
   TStr cur;
+  TLogIniSection* sctn = nullptr;  // made at the first value line when no header came before
   ForLines(data, len, [&](const char* line, uint32_t n) {
     if (n >= 2 && line[0] == '[' && line[n - 1] == ']') {
       cur = Sub(line + 1, n - 2);
       cur.Trim();
-      AddSctn(cur);
+      sctn = AddSctn(cur);
       return;
     }
-    AddSctn(cur)->Add(new TLogIniVal(line, n));
+    if (!sctn) sctn = AddSctn(cur);
+    sctn->Stage(new TLogIniVal(line, n));
   });
+  for (uint32_t i = 0; i < m_Sctns.Cnt(); ++i) m_Sctns.Get(i)->Seal();
 }
 
 // ---- loaders ----

@@ -1,6 +1,8 @@
 // The trace log's parameter file: the INI reader and the two loaders (INI format, older line format).
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "Lib/BStr.h"
 #include "ydgen.h"
@@ -14,10 +16,17 @@ constexpr uint32_t LOG_INI_MAX = 16u << 20;
 class TLogIniVal : public TYdBsMem {
  public:
   TLogIniVal(const char* line, uint32_t len);
-  TCmpRes Cmp(const TLogIniVal& o, int key) const;  // by Key, ignoring case
+  TCmpRes Cmp(const TLogIniVal& o, int key) const;  // by Key, ignoring case, in lstrcmpiA's order
+  // The same, told whether the thread's locale orders plain letters and digits by their folded bytes.
+  int CmpKey(const TLogIniVal& o, bool plainLocale) const;
+  bool Plain() const { return m_Plain; }  // the key holds only ASCII letters and digits
 
   TStr Key;
   TStr Val;
+
+ private:
+  const char* K() const { return Key.Str() ? Key.Str() : ""; }
+  bool m_Plain;
 };
 
 class TLogIniSection : public TYdBsMem {
@@ -27,13 +36,17 @@ class TLogIniSection : public TYdBsMem {
 
   const TStr& Nm() const { return m_Nm; }
   const TLogIniVal* Val(const char* key) const;  // ignoring case; null when absent
-  uint32_t Cnt() const { return m_Vals.Cnt(); }
-  const TLogIniVal* Get(uint32_t i) const { return m_Vals.Get(i); }
-  void Add(TLogIniVal* v);  // takes ownership
+  uint32_t Cnt() const { return m_Vals->Cnt(); }
+  const TLogIniVal* Get(uint32_t i) const { return m_Vals->Get(i); }
+  // Values are gathered in file order and put in key order once, by Seal(): a sorted insert per line
+  // took a large file minutes. Equal keys end up latest line first, so Val() gives the last one.
+  void Stage(TLogIniVal* v);  // takes ownership
+  void Seal();                // once, on a section that holds no values yet
 
  private:
   TStr m_Nm;
-  TList<TLogIniVal> m_Vals;
+  std::unique_ptr<TList<TLogIniVal>> m_Vals;  // made by Seal() with room for all: it grows by fixed steps
+  std::vector<std::unique_ptr<TLogIniVal>> m_Staged;
 };
 
 class TLogIni : public TYdBsMem {
@@ -53,7 +66,8 @@ class TLogIni : public TYdBsMem {
   TList<TLogIniSection> m_Sctns;
 };
 
-// Reads the whole file; 0 or the system's error code. data gets a NUL behind the bytes read.
+// Reads the whole file but a leading UTF-8 byte-order mark; 0 or the system's error code. data gets a NUL
+// behind the bytes read.
 uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len);
 
 // Loads the line format: "+XYZ" adds a type pattern, "!IMM" writes out at once.

@@ -32,6 +32,7 @@ class TLogPend : public TQueue<TStr> {};
 struct TLogTake {
   TLogQueue Lines;
   TStr TmFrmt;
+  TStr DropFmt;
   bool PidOn = true;
   bool TidOn = true;
   bool TpOn = true;
@@ -61,6 +62,17 @@ struct TLogTp : public TYdBsMem {
 class TLogTps : public TList<TLogTp> {
  public:
   TLogTps() : TList<TLogTp>(64, 1, LST_UNIQUE | LST_INC_SITE) {}
+};
+
+// The file calls of a write-out that a full or failing disk can stop part-way; tests give their own.
+class TLogIo {
+ public:
+  virtual ~TLogIo() {}
+  // WriteFile: 0 or the system's code; done is what reached the file, also when the call failed.
+  virtual uint32_t Write(HANDLE h, const char* p, uint32_t n, uint32_t& done);
+  // Cuts the file back to newEnd when it still ends at end, through a handle of its own: the log's handle
+  // may only append. 0 or the system's code.
+  virtual uint32_t Cut(const char* fileNm, uint64_t end, uint64_t newEnd);
 };
 
 // Closes a file of the log's own write-out or parameter read. Not THandle: its close is traced to Log(),

@@ -95,6 +95,9 @@ void TProcessMngr::OpenEvtLog() {
   prms.SetTidOn(false);
   prms.SetTpOn(false);
   prms.AddTp("...", "");
+  prms.SetFlshLns(0);  // every line is written out at once: a killed supervisor leaves its story
+  // "Не записано строк журнала: %u."
+  prms.SetDropFmt("\xcd\xe5 \xe7\xe0\xef\xe8\xf1\xe0\xed\xee \xf1\xf2\xf0\xee\xea \xe6\xf3\xf0\xed\xe0\xeb\xe0: %u.");
   uint32_t rc = (*m_EvtLog)->Open();
   if (rc != 0) Log().Write("WP.", "TProcessMngr::Run() event log not opened (rc=%u)", rc);
 }

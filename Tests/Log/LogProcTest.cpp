@@ -36,16 +36,7 @@ void ChildWriter() {
   EXPECT_EQ(l->PendCnt(), 0u);
 }
 
-const bool kChildRegistered =
-    strstr(GetCommandLineA(), kFlag) &&
-    (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr, __FILE__, __LINE__,
-                           []() -> testing::Test* {
-                             struct T : testing::Test {
-                               void TestBody() override { ChildWriter(); }
-                             };
-                             return new T;
-                           }),
-     true);
+const bool kChildRegistered = RegisterChild(kFlag, "Writer", ChildWriter);
 
 TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
