@@ -5,6 +5,7 @@
 #include <string>
 
 #include "LogTestUtil.h"
+#include "Platform.h"
 
 using namespace logtest;
 
@@ -35,7 +36,7 @@ TEST(EvtLog, KilledSupervisorLeavesTheLaunchLine) {
   std::string log = d("ev.log");
   TJob job;
   ASSERT_NE(job.H, nullptr);
-  std::string cl = std::string("\"") + YD_BIN_DIR "\\ydsprv.exe\" -l:\"" + log + "\" \"" + YD_BIN_DIR +
+  std::string cl = "\"" + yt::BinDir() + "\\ydsprv.exe\" -l:\"" + log + "\" \"" + yt::BinDir() +
                    "\\children\\ch_exit.exe\" 0 -1";
   STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};
