@@ -10,6 +10,8 @@ zips=("$BUILD"/ydsprv-*-win64-tests.zip)
 run="$BUILD/kit-run"
 rm -rf "$run"
 mkdir -p "$run"
+# CTest's log of the run just before, taken now: any later ctest call (ctest -N below) writes it anew.
+cp "$BUILD/Testing/Temporary/LastTest.log" "$run/ctest-last.log"
 (cd "$run" && cmake -E tar xf "${zips[0]}")
 kit="$(echo "$run"/ydsprv-*-win64-tests)"
 echo "kit: $(basename "${zips[0]}") under Wine: wine cmd /c run-tests.cmd"
@@ -32,7 +34,7 @@ areas="$(cd "$kit" && ls test_*.exe | sed 's/^test_//; s/\.exe$//' | paste -sd'|
 (cd "$BUILD" && ctest -N -L "^($areas)\$") | sed -n 's/^ *Test *#[0-9]*: \([^ ]*\).*/\1/p' | sort >"$run/ctest-names.txt"
 # CTest's skipped cases: its log names each test before its output, the skip mark is in the output.
 awk '/^[0-9]+\/[0-9]+ Test: /{name=$3} /\[  SKIPPED \]/{if (name != "") print name; name=""}' \
-  "$BUILD/Testing/Temporary/LastTest.log" | sort -u >"$run/ctest-skipped.txt"
+  "$run/ctest-last.log" | sort -u >"$run/ctest-skipped.txt"
 sed 's/ .*//' "$run/kit-tests.txt" >"$run/kit-names.txt"
 sed -n 's/ skipped$//p' "$run/kit-tests.txt" >"$run/kit-skipped.txt"
 comm -12 "$run/ctest-skipped.txt" "$run/ctest-names.txt" >"$run/ctest-skipped-kit.txt"
