@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -233,6 +234,83 @@ TEST_F(ReErrors, RandomPatternsAndTexts) {
   EXPECT_LT(compiled, kRounds);
   EXPECT_GT(matched, compiled / 4);
   EXPECT_FALSE(g_Msgs.empty());
+}
+
+
+// Differential check against std::regex (ECMAScript, which also takes the leftmost match and tries
+// alternatives in order and repeats greedily, backtracking): on seeded random patterns of the syntax both
+// read alike, both must find the same whole match (start and length). Left out, because the two differ:
+// - escapes other than of "^$.[]()|?+*\" (ECMAScript reads \d, \w, \b, \1 as classes and references);
+// - '{', '}' and ']' outside sets (counted repeats, or a syntax error in ECMAScript);
+// - in sets: ']' first, '[' and '\', a range followed by '-' and more ([a-c-e] is a to e here), "[^]";
+// - repeats of '^', '$' or of an operand that can match the empty string: refused here for '*' and '+',
+//   while ECMAScript ends an iteration that matched nothing, so (|a)? takes "a" there and "" here;
+// - CR and LF in the text ('.' does not match them in ECMAScript), bytes above 127 (char is signed).
+TEST_F(ReErrors, SameWholeMatchAsEcmaScript) {
+  const uint32_t kSeed = 20261207;
+  std::mt19937 rng(kSeed);
+  auto below = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+  const char* setItems[] = {"a", "b", "c", "a-b", "b-c", "."};
+  int groups = 0;
+  // A piece and whether it can match the empty string.
+  std::function<std::string(int, bool&)> alt;
+  auto atom = [&](int depth, bool& empty) -> std::string {
+    empty = false;
+    switch (below(depth < 3 ? 9 : 8)) {
+      case 0: case 1: case 2: return std::string(1, "abc"[below(3)]) + (below(3) ? "" : "ab");
+      case 3: return ".";
+      case 4: return std::string("\\") + "^$.[]()|?+*\\"[below(12)];
+      case 5: {
+        std::string s = below(3) ? "[" : "[^";
+        if (below(4) == 0) s += '-';
+        for (uint32_t n = 1 + below(2); n > 0; n--) s += setItems[below(6)];
+        return s + (below(4) ? "]" : "-]");
+      }
+      case 6: return empty = true, "^";
+      case 7: return empty = true, "$";
+      default:
+        if (groups == RE_NSUB - 1) return "a";
+        groups++;
+        return "(" + alt(depth + 1, empty) + ")";
+    }
+  };
+  alt = [&](int depth, bool& empty) {
+    std::string p;
+    empty = false;
+    for (uint32_t b = 1 + below(3); b > 0; b--) {
+      bool branchEmpty = true;
+      for (uint32_t n = below(4); n > 0; n--) {
+        bool e;
+        std::string a = atom(depth, e);
+        uint32_t q = e ? 3 : below(6);
+        if (q < 3) a += "*+?"[q];
+        p += a;
+        branchEmpty = branchEmpty && (e || q == 0 || q == 2);
+      }
+      empty = empty || branchEmpty;
+      if (b > 1) p += '|';
+    }
+    return p;
+  };
+  const char kTextChars[] = "aaabbbcc.*(|$^\\";
+  const uint32_t kRounds = 4000;
+  uint32_t matched = 0;
+  for (uint32_t i = 0; i < kRounds && !HasFailure(); i++) {
+    bool empty;
+    groups = 0;
+    const std::string pat = alt(0, empty);
+    std::string text;
+    for (uint32_t n = below(16); n > 0; n--) text += kTextChars[below(sizeof kTextChars - 1)];
+    std::smatch m;
+    std::pair<int, int> want{-1, -1};
+    if (std::regex_search(text, m, std::regex(pat, std::regex::ECMAScript)))
+      want = {static_cast<int>(m.position(0)), static_cast<int>(m.length(0))}, matched++;
+    ASSERT_EQ(Find(pat.c_str(), text.c_str()), want)
+        << "seed " << kSeed << " round " << i << ": pattern \"" << pat << "\" text \"" << text << "\"";
+  }
+  EXPECT_TRUE(g_Msgs.empty()) << g_Msgs[0];
+  EXPECT_GT(matched, kRounds / 3);
+  EXPECT_LT(matched, kRounds);
 }
 
 }  // namespace
