@@ -11,6 +11,8 @@
 
 namespace {
 
+uint32_t SysTickCnt() { return GetTickCount(); }
+
 enum : int {
   E_FRMT_DATE,
   E_FRMT_TIME,
@@ -103,6 +105,8 @@ void Put2(char* p, int v) {
 }
 
 }  // namespace
+
+uint32_t (*TickCnt)() = SysTickCnt;
 
 uint32_t BTmErrFrmtDate() { return ErrCodes()[E_FRMT_DATE]; }
 uint32_t BTmErrFrmtTime() { return ErrCodes()[E_FRMT_TIME]; }

@@ -85,3 +85,7 @@ class TBTm : public TTm {
 bool IsLeap(int y);
 int MonDays(int y, int m);
 uint32_t DaysBeforeYr(int y);  // days from 1601-01-01 to 1 January of year y (y > 1600)
+
+// The system's millisecond tick count (GetTickCount), which wraps after 49.7 days: every elapsed time is an
+// unsigned difference of two readings. Tests put it just before the wrap.
+extern uint32_t (*TickCnt)();

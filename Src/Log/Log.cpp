@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "Lib/BTm.h"
 #include "Lib/Path.h"
 #include "Lib/Re.h"
 #include "Log/LogLine.h"
@@ -201,7 +202,7 @@ uint32_t TLogPrms::TpCnt() const { return m_Tps->Cnt(); }
 // ---- TLog ----
 
 TLog::TLog()
-    : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_LastFlsh(GetTickCount()) {
+    : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_LastFlsh(TickCnt()) {
   InitializeCriticalSection(&m_FlshCs);
   SetIo(nullptr);
   // The address alone is not unique across processes: fresh processes may lay out their heaps alike,
@@ -257,7 +258,7 @@ uint32_t TLog::VWrite(const char* tp, const char* fmt, va_list args) {
 
 bool TLog::IsDue() const {
   if (m_Queue->Cnt() > m_Prms.FlshLns()) return true;
-  uint32_t since = GetTickCount() - m_LastFlsh;
+  uint32_t since = TickCnt() - m_LastFlsh;
   return uint64_t(since) > uint64_t(m_Prms.FlshSec()) * 1000u;
 }
 
@@ -271,7 +272,7 @@ uint32_t TLog::Open() {
   if (m_IsOpn) return 1;
   const TStr& nm = m_Prms.FileNm();
   if (nm.Empty()) return ERROR_INVALID_PARAMETER;
-  m_LastFlsh = GetTickCount();
+  m_LastFlsh = TickCnt();
   uint32_t r = 0;
   switch (m_Prms.StrtMd()) {
     case LOG_APPEND:
@@ -421,7 +422,7 @@ uint32_t TLog::WriteOut(const TStr& fileNm, TLogTake& take) {
   }
   // The lines are out whatever the flush says; its failure is the write-out's result.
   uint32_t flushed = FlushFileBuffers(h) ? 0 : GetLastError();
-  m_LastFlsh = GetTickCount();
+  m_LastFlsh = TickCnt();
   return flushed;
 }
 

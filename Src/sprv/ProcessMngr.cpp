@@ -1,6 +1,7 @@
 // The supervision run loop: settings, launches, the plain wait, the forced stop and the event log.
 #include "sprv/ProcessMngr.h"
 #include <windows.h>
+#include "Lib/BTm.h"
 #include "Log/Log.h"
 #include "sprv/Process.h"
 #include "ydgen.h"
@@ -66,7 +67,7 @@ void TProcessMngr::AddRetCode(uint32_t code) { m_RetCodes->Add(new uint32_t(code
 void TProcessMngr::SetMeasures(TMeasures* m) { m_Measures = m ? m : &g_RealMeasures; }
 void TProcessMngr::SetStopCalls(TStopCalls* c) { m_StopCalls = c ? c : &g_RealStopCalls; }
 
-uint32_t TProcessMngr::RunTm() const { return GetTickCount() - m_StartTicks; }
+uint32_t TProcessMngr::RunTm() const { return TickCnt() - m_StartTicks; }
 
 bool TProcessMngr::IsMonitored() const { return m_MemLmt != 0 || m_HungChk || m_GdiObjsLmt != 0 || m_HandlesLmt != 0; }
 
@@ -114,7 +115,7 @@ TRes TProcessMngr::Run() {
     if (attempts.Val() != 0 && m_Pause != 0) Sleep(m_Pause);
     WTProcess p;
     res.Set(p.Crt(m_CmdLn, nullptr, 0));
-    m_StartTicks = GetTickCount();
+    m_StartTicks = TickCnt();
     Evt("\xc7\xe0\xef\xf3\xf1\xea.");  // "Запуск."
     if (res.IsErr()) {
       // "Ошибка запуска. " and the system message

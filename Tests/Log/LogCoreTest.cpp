@@ -185,6 +185,25 @@ TEST(LogCore, WritesOutWhenDueAndKeepsLinesWhileTheFileIsLocked) {
                         "after\r\n");
 }
 
+// Opened 30 s before the tick counter wraps, FlshSec 60: the lines stay queued for 60 s across the wrap and
+// are written out by the first write after that.
+TEST(LogCore, WriteOutFallsDueAcrossTheTickWrap) {
+  TTmpDir d;
+  std::string f = d("wrap.log");
+  yt::TTicksAt ticks(0xFFFFFFFFu - 29999);
+  TLog l;
+  EventPrms(l.Prms(), f, "");
+  ASSERT_EQ(l.Open(), 0u);
+  struct { uint32_t now; const char* file; } steps[] = {
+      {0xFFFFFFFFu - 29999, ""}, {0xFFFFFFFFu, ""}, {0, ""}, {30000, ""}, {30001, "0\r\n1\r\n2\r\n3\r\n4\r\n"}};
+  int i = 0;
+  for (const auto& s : steps) {
+    ticks.Set(s.now);
+    l.Write("---", "%d", i++);
+    EXPECT_EQ(ReadAll(f), s.file) << s.now;
+  }
+}
+
 TEST(LogExpect, WritesTheExpectationLine) {
   TTmpDir d;
   TWliLog* l = dynamic_cast<TWliLog*>(&Log());

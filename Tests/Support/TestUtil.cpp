@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Lib/BTm.h"
 #include "Log/Log.h"
 
 namespace yt {
@@ -119,5 +120,20 @@ DWORD TProc::Wait(DWORD ms) {
   DWORD code = 0xFFFFFFFF;
   return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
 }
+
+std::atomic<uint32_t> TTicksAt::s_Ofs{0};
+std::atomic<bool> TTicksAt::s_Running{false};
+
+TTicksAt::TTicksAt(uint32_t now, bool running) : m_Prev(TickCnt) {
+  s_Running = running;
+  Set(now);
+  TickCnt = Read;
+}
+
+TTicksAt::~TTicksAt() { TickCnt = m_Prev; }
+
+void TTicksAt::Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
+
+uint32_t TTicksAt::Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
 
 }  // namespace yt

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -60,6 +62,23 @@ struct TProc {
   bool Start(std::string cmdLn);
   // The exit status, or 0xFFFFFFFF while the process is still running after ms.
   DWORD Wait(DWORD ms);
+};
+
+// The tick source of the product set to a given reading for the object's life: held there (Set moves it), or,
+// with running true, going on from there with the system's ticks.
+class TTicksAt {
+ public:
+  explicit TTicksAt(uint32_t now, bool running = false);
+  ~TTicksAt();
+  TTicksAt(const TTicksAt&) = delete;
+  TTicksAt& operator=(const TTicksAt&) = delete;
+  void Set(uint32_t now);
+
+ private:
+  static uint32_t Read();
+  static std::atomic<uint32_t> s_Ofs;
+  static std::atomic<bool> s_Running;
+  uint32_t (*m_Prev)();
 };
 
 }  // namespace yt

@@ -3,6 +3,7 @@
 // measures are the only way their failure path runs here.
 #include <gtest/gtest.h>
 #include "ProcessTestUtil.h"
+#include "Lib/BTm.h"
 #include "sprv/Process.h"
 
 using namespace sprvtest;
@@ -65,4 +66,21 @@ TEST(Checks, RunTimeComesFirstAndEndsInParenthesis) {
   EXPECT_GE(NumBetween(S(res.Cmnt()), RUN_TM, "/3000)"), 10000) << S(res.Cmnt());
   m.SetStartTicks(GetTickCount());
   EXPECT_EQ(MEM + "5000/1000). ", S(m.Check(p).Cmnt()));
+}
+
+// A launch 1000 ms before the tick counter wraps, r:3s: the run time counts on across the wrap.
+TEST(Checks, RunTimeAcrossTheTickWrap) {
+  yt::TTicksAt ticks(0xFFFFFFFFu - 999);
+  TProcessMngr m;
+  m.SetRunTmLmt(3000);
+  m.SetStartTicks(TickCnt());
+  WTProcess p;
+  struct { uint32_t now, runTm; std::string cmnt; } rows[] = {
+      {0xFFFFFFFFu - 999, 0, ""}, {0xFFFFFFFFu, 999, ""}, {0, 1000, ""}, {2000, 3000, ""},
+      {2001, 3001, RUN_TM + "3001/3000)"}, {0x7FFFFFFFu, 0x800003E7u, RUN_TM + "2147484647/3000)"}};
+  for (const auto& r : rows) {
+    ticks.Set(r.now);
+    EXPECT_EQ(r.runTm, m.RunTm()) << r.now;
+    EXPECT_EQ(r.cmnt, S(m.ChkRunTm(p).Cmnt())) << r.now;
+  }
 }

@@ -119,6 +119,27 @@ TEST(ProcessMngr, PercentMarksAreLiteral) {
   EXPECT_NE(std::string::npos, std::string(ErrTxt(193).Str()).find("%1"));  // what the NotAProgram row relies on
 }
 
+// Launched 300 ms before the tick counter wraps, r:1s, checks every 200 ms: stopped about 1 s after the
+// launch, neither at once nor never (the child would end by itself after 20 s).
+TEST(ProcessMngr, RunTimeLimitAcrossTheTickWrap) {
+  TTmp log("wrap");
+  yt::TTicksAt ticks(0xFFFFFFFFu - 299, true);
+  TProcessMngr m;
+  Prepare(m, Child("ch_exit") + " 0 20000", log.Path);
+  m.SetMemLmt(0xFFFFFFFFu), m.SetChkIntrvl(200), m.SetRunTmLmt(1000), m.SetAttemptsLmt(1);
+  DWORD t0 = GetTickCount();
+  EXPECT_FALSE(m.Run().IsErr());
+  DWORD took = GetTickCount() - t0;
+  EXPECT_GE(took, 950u);
+  EXPECT_LT(took, 10000u);
+  std::vector<std::string> ev = EvtLines(log.Path);
+  ASSERT_EQ(5u, ev.size());
+  long long run = NumBetween(ev[1], CHK + RUN_TM, "/1000)");
+  EXPECT_TRUE(run >= 1000 && run < 10000) << ev[1];
+  EXPECT_EQ((std::vector<std::string>{START, STOPPING, STOPPED, ATTEMPTS + "1/1."}),
+            (std::vector<std::string>{ev[0], ev[2], ev[3], ev[4]}));
+}
+
 // A window hung for a while that answers again: notes only, the row back at 0, the child ends by itself.
 TEST(ProcessMngr, HungWindowRecovers) {
   YT_NEEDS_DESKTOP();
