@@ -2,6 +2,7 @@
 // (2 bytes, high byte first, 0 = none, counted backwards for BACK), then the operand.
 #include "Lib/Re.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
