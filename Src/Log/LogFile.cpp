@@ -50,8 +50,8 @@ class TLogTimers {
 
 // ---- TWliLog ----
 
-// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures to
-// Log() and would re-enter the construction of the trace log.
+// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures
+// through the trace sink: the trace log installs itself there only once it is built, so the line would be lost.
 TWliLog::TWliLog() {
   TStr path;
   if (uint32_t rc = ReadOwnPath(path))
