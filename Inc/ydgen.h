@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Lib/BStr.h"
+#include "ydbase.h"
 
 // Positions reported by the containers' exceptions.
 struct YdGenSite {
@@ -20,7 +20,7 @@ struct YdGenSite {
   static constexpr unsigned ARR_CNT = 441;   // array created with no elements
 };
 
-// Out of line so that the templates need not include Lib/Res.h.
+// Throw sites of the containers, out of line: one copy instead of one per item type.
 [[noreturn]] void YdGenOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt);
 [[noreturn]] void YdGenInvalidArg(const char* file, unsigned line, const char* cond);
 // Reallocates an array of cnt item pointers, keeping its contents; throws EBadAlloc (size = cnt).

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "GUI/Command.h"
+#include "Lib/Command.h"
 
 // The countdown, run by the countdown thread (TCmdThrd) while the box is shown.
 class TMsgBoxAutoCloser : public TCommand {

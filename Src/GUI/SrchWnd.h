@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-#include "GUI/Command.h"
+#include "Lib/Command.h"
 #include "ydgen.h"
 
 constexpr UINT TXT_CP = 1251;  // the program's texts are Windows-1251 bytes, whatever the ANSI code page

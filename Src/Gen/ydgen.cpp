@@ -1,8 +1,5 @@
-// Throw sites of the container templates, kept out of line so that every user of the header need not
-// pull in the exception family.
+// Throw sites of the container templates, kept out of line: one copy instead of one per item type.
 #include "ydgen.h"
-
-#include "Lib/Res.h"
 
 void YdGenOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt) {
   throw EOutOfRange(file, line, idx, cnt);

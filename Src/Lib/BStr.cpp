@@ -1,4 +1,4 @@
-// Strings, byte buffers, comparisons and the heap routines of the library.
+// Strings and comparisons.
 #include "Lib/BStr.h"
 
 #include <windows.h>
@@ -14,6 +14,11 @@ namespace {
 
 const char kSrc[] = "Src/Lib/BStr";
 const unsigned kDelLine = 70;  // the position range removal reports this line
+// Positions the other exceptions of this file report: fixed identifiers, kept when code moves.
+const unsigned kGrowLine = 164;    // a grown text would pass 32 bits
+const unsigned kSetLine = 170;     // a text set from outside is longer than 32 bits
+const unsigned kInsLine = 185;     // insertion position past the end
+const unsigned kFmtLine = 224;     // a formatted text would pass 32 bits
 const uint32_t kStep = 32;     // strings grow in steps of 32 bytes
 // A format the C library keeps refusing (an encoding error) is given up at this capacity.
 const size_t kFmtFailCap = 1u << 20;
@@ -44,73 +49,6 @@ int CmpRule(const char* a, const char* b, int flags) {
 }
 
 }  // namespace
-
-// ---- heap ----
-
-void* YdAlloc(size_t sz) {
-  void* p = HeapAlloc(GetProcessHeap(), 0, sz);
-  if (!p) throw EBadAlloc(kSrc, __LINE__, sz);
-  return p;
-}
-
-void* YdReAlloc(void* p, size_t sz) {
-  if (!p) return YdAlloc(sz);
-  void* n = HeapReAlloc(GetProcessHeap(), 0, p, sz);
-  if (!n) throw EBadAlloc(kSrc, __LINE__, sz);
-  return n;
-}
-
-uint32_t YdFree(void* p) {
-  if (!p) return 0;
-  return HeapFree(GetProcessHeap(), 0, p) ? 0 : GetLastError();
-}
-
-size_t YdSize(const void* p) {
-  if (!p) return 0;
-  SIZE_T sz = HeapSize(GetProcessHeap(), 0, p);
-  return sz == static_cast<SIZE_T>(-1) ? 0 : sz;
-}
-
-// ---- TBuf ----
-
-TBuf::TBuf(const TBuf& o) : TYdBsMem() {
-  if (!o.m_Data) return;
-  Alloc(o.m_Cap);
-  memcpy(m_Data, o.m_Data, o.m_Cap);
-}
-
-void TBuf::Alloc(size_t sz) {
-  Free();
-  m_Data = YdAlloc(sz);
-  m_Cap = YdSize(m_Data);
-}
-
-bool TBuf::TryAlloc(size_t sz) {
-  Free();
-  m_Data = HeapAlloc(GetProcessHeap(), 0, sz);
-  m_Cap = YdSize(m_Data);
-  return m_Data != nullptr;
-}
-
-void TBuf::ReAlloc(size_t sz) {
-  m_Data = YdReAlloc(m_Data, sz);
-  m_Cap = YdSize(m_Data);
-}
-
-void TBuf::Free() {
-  YdFree(m_Data);
-  m_Data = nullptr;
-  m_Cap = 0;
-}
-
-void TBuf::Swap(TBuf& o) {
-  void* d = m_Data;
-  size_t c = m_Cap;
-  m_Data = o.m_Data;
-  m_Cap = o.m_Cap;
-  o.m_Data = d;
-  o.m_Cap = c;
-}
 
 // ---- TStr ----
 
@@ -161,13 +99,13 @@ void TStr::Reserve(uint32_t n) {
 // New length of a text that grows by add characters; refuses lengths past 32 bits.
 static uint32_t GrownLen(uint32_t len, size_t add) {
   uint64_t n = static_cast<uint64_t>(len) + add;
-  if (n > kMaxLen) throw EBadAlloc(kSrc, __LINE__, static_cast<size_t>(n) + 1);
+  if (n > kMaxLen) throw EBadAlloc(kSrc, kGrowLine, static_cast<size_t>(n) + 1);
   return static_cast<uint32_t>(n);
 }
 
 void TStr::Set(const char* s, uint32_t n) {
   size_t len = s ? (n ? strnlen(s, n) : strlen(s)) : 0;
-  if (len > kMaxLen) throw EBadAlloc(kSrc, __LINE__, len + 1);
+  if (len > kMaxLen) throw EBadAlloc(kSrc, kSetLine, len + 1);
   // A text inside our own buffer is never longer than the current one, so Reserve keeps the block.
   Reserve(static_cast<uint32_t>(len));
   if (len) memmove(m_Str, s, len);
@@ -182,7 +120,7 @@ void TStr::Set(const BTStr& s) {
 
 void TStr::Ins(const char* s, uint32_t pos, uint32_t n) {
   if (!s || !*s) return;
-  if (pos > m_Len) throw EOutOfRange(kSrc, __LINE__, pos, m_Len);
+  if (pos > m_Len) throw EOutOfRange(kSrc, kInsLine, pos, m_Len);
   size_t add = n ? strnlen(s, n) : strlen(s);
   uint32_t len = GrownLen(m_Len, add);
   // The text may be a part of this string, and growing may move the buffer.
@@ -221,7 +159,7 @@ const char* TStr::VFmt(const char* fmt, va_list args) {
     }
     // The next multiple of 32 that holds the text and its NUL (the C library tells the length).
     size_t need = r >= 0 ? static_cast<size_t>(r) : out.Cap();
-    if (need > kMaxLen) throw EBadAlloc(kSrc, __LINE__, need + 1);
+    if (need > kMaxLen) throw EBadAlloc(kSrc, kFmtLine, need + 1);
     out.ReAlloc(need / kStep * kStep + kStep);
   }
   m_Buf.Swap(out);

@@ -1,53 +1,13 @@
-// Strings, byte buffers, comparison results and the library's heap routines.
+// Strings and comparison results.
 #pragma once
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
+#include "ydbase.h"
+
 // Lets the compiler check the arguments of printf-style formats (the C library is the C99 one).
 #define YD_PRINTF(fmtArg, firstArg) __attribute__((format(gnu_printf, fmtArg, firstArg)))
-
-// Heap routines of the library: the process heap; a failed allocation throws EBadAlloc.
-void* YdAlloc(size_t sz);
-void* YdReAlloc(void* p, size_t sz);  // allocates when p is null
-uint32_t YdFree(void* p);             // 0 or the system error code
-size_t YdSize(const void* p);
-
-// Root of the library classes; objects live on the process heap.
-class TYdBsMem {
- public:
-  virtual ~TYdBsMem() {}
-  static void* operator new(size_t sz) { return YdAlloc(sz); }
-  static void* operator new[](size_t sz) { return YdAlloc(sz); }
-  static void operator delete(void* p) noexcept { YdFree(p); }
-  static void operator delete[](void* p) noexcept { YdFree(p); }
-};
-
-class TBuf : public TYdBsMem {
- public:
-  TBuf() {}
-  explicit TBuf(size_t sz) { Alloc(sz); }
-  TBuf(const TBuf& o);
-  TBuf& operator=(const TBuf&) = delete;
-  ~TBuf() override { Free(); }
-  void Alloc(size_t sz);
-  bool TryAlloc(size_t sz);  // false instead of an exception (for building exception messages)
-  void ReAlloc(size_t sz);
-  void Free();
-  void Swap(TBuf& o);
-  void* Data() const { return m_Data; }
-  size_t Cap() const { return m_Cap; }
-
- protected:
-  void* m_Data = nullptr;
-  size_t m_Cap = 0;  // the heap's own size of the block
-};
-
-class TCharBuf : public TBuf {
- public:
-  using TBuf::TBuf;
-  char* Chars() const { return static_cast<char*>(m_Data); }
-};
 
 class TCmpRes : public TYdBsMem {
  public:

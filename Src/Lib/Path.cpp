@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "Log/Log.h"
+#include "Lib/Trace.h"
 #include "ydgen.h"
 
 namespace {
@@ -43,7 +43,7 @@ const TStr& SysDir() {
       known = true;
     } else {
       DWORD err = n ? ERROR_INSUFFICIENT_BUFFER : GetLastError();
-      Log().Write("..!", "GetSystemDirectoryA failed: rc=%u.", static_cast<unsigned>(err));
+      Trace("..!", "GetSystemDirectoryA failed: rc=%u.", static_cast<unsigned>(err));
     }
   }
   return dir;
@@ -61,7 +61,7 @@ uint32_t RplFolder(TStr& s, const char* macro, TStr (*lookup)()) {
 TStr TracedShellFolder(int idx) {
   uint32_t err = 0;
   TStr dir = ShellFolder(idx, &err);
-  if (err) Log().Write("..!", "Shell folder %d not read: rc=%u.", idx, static_cast<unsigned>(err));
+  if (err) Trace("..!", "Shell folder %d not read: rc=%u.", idx, static_cast<unsigned>(err));
   return dir;
 }
 TStr CmmnStartup() { return TracedShellFolder(kCmmnStartupIdx); }
@@ -144,7 +144,7 @@ uint32_t ReadOwnPath(TStr& path) {
 TStr OwnPath() {
   TStr path;
   uint32_t rc = ReadOwnPath(path);
-  if (rc) Log().Write("..!", "GetModuleFileNameExA failed: rc=%u.", static_cast<unsigned>(rc));
+  if (rc) Trace("..!", "GetModuleFileNameExA failed: rc=%u.", static_cast<unsigned>(rc));
   return path;
 }
 
@@ -162,7 +162,7 @@ bool IsFile(const char* path) {
   if (attrs != INVALID_FILE_ATTRIBUTES) return !(attrs & FILE_ATTRIBUTE_DIRECTORY);
   DWORD err = GetLastError();
   if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND && err != ERROR_INVALID_NAME)
-    Log().Write("..!", "GetFileAttributesA('%s') failed: rc=%u.", path, static_cast<unsigned>(err));
+    Trace("..!", "GetFileAttributesA('%s') failed: rc=%u.", path, static_cast<unsigned>(err));
   return false;
 }
 
@@ -224,7 +224,7 @@ TStr ShellFolder(int idx, uint32_t* err) {
 
 TRegKey::~TRegKey() {
   uint32_t rc = Close();
-  if (rc) Log().Write("..!", "RegCloseKey failed: rc=%u.", static_cast<unsigned>(rc));
+  if (rc) Trace("..!", "RegCloseKey failed: rc=%u.", static_cast<unsigned>(rc));
 }
 
 uint32_t TRegKey::Close() {

@@ -1,4 +1,4 @@
-// Results, the error-text table and the exception family.
+// Results, the error-text table and EFailure.
 #include "Lib/Res.h"
 
 #include <windows.h>
@@ -16,7 +16,6 @@ const uint32_t kFirstOwn = 0x20000001;
 const uint32_t kCodeMask = 0x3FFFFFFF;
 const uint32_t kTblStep = 64;         // the error-text table grows by 64 entries
 const int kTblKey = 129;              // the table is kept sorted by code
-const size_t kMsgStep = 32;           // exception messages grow in steps of 32 bytes
 
 // One registered text of an own code; the entry owns its copy of the text.
 class ErrCode : public TYdBsMem {
@@ -58,12 +57,6 @@ class TTblLock {
 
  private:
   bool m_Excl;
-};
-
-// Bracket text with numbers, built on the stack: the heap may be what just failed.
-struct TNumTxt {
-  char B[64];
-  TNumTxt(const char* fmt, unsigned long long a, unsigned long long b = 0) { snprintf(B, sizeof B, fmt, a, b); }
 };
 
 // Restores the calling thread's last error: looking a text up must not overwrite the caller's.
@@ -224,28 +217,7 @@ const TRes& ChkRes(const char* file, unsigned line, const TRes& r) {
   return r;
 }
 
-// ---- exceptions ----
-
-EException::EException(const char* txt, const char* file, unsigned line) {
-  static const char kForm[] = "[%s] '%s' line %u ";
-  if (!txt) txt = "";
-  if (!file) file = "";
-  int n = snprintf(nullptr, 0, kForm, txt, file, line);
-  if (n < 0) return;
-  // The smallest multiple of 32 bytes that holds the text and its NUL. Not throwing here: this may be
-  // the message of a failed allocation.
-  size_t cap = (static_cast<size_t>(n) / kMsgStep + 1) * kMsgStep;
-  if (m_Msg.TryAlloc(cap)) snprintf(m_Msg.Chars(), m_Msg.Cap(), kForm, txt, file, line);
-}
-
-EOutOfRange::EOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt)
-    : EException(TNumTxt("EOutOfRange(idx=%llu,cnt=%llu)", idx, cnt).B, file, line) {}
-
-EBadAlloc::EBadAlloc(const char* file, unsigned line, size_t sz)
-    : EException(TNumTxt("EBadAlloc(sz=%llu)", sz).B, file, line) {}
-
-EInvalidArgument::EInvalidArgument(const char* file, unsigned line, const char* cond)
-    : EException((TStr("EInvalidArgument(") + (cond ? cond : "") + ")").Str(), file, line) {}
+// ---- EFailure ----
 
 EFailure::EFailure(const char* file, unsigned line, const TRes& r)
-    : EException((TStr("EFailure(") + r.ToStr(RES_CMNT | RES_TXT | RES_CODE) + ")").Str(), file, line), m_Res(r) {}
+    : EException("EFailure", r.ToStr(RES_CMNT | RES_TXT | RES_CODE).Str(), file, line), m_Res(r) {}

@@ -1,4 +1,4 @@
-// Results of operations that can fail, error texts and the exception family.
+// Results of operations that can fail, error texts and EFailure, which carries a failed result.
 #pragma once
 #include "Lib/BStr.h"
 
@@ -44,32 +44,6 @@ typedef unsigned long (*TFmtMsgFn)(unsigned long flags, unsigned long id, unsign
 TFmtMsgFn SetErrTxtFmtFn(TFmtMsgFn fn);
 uint32_t RegErrTxt(const char* txt);
 
-class EException : public TYdBsMem {
- public:
-  ~EException() override {}
-  virtual const char* Msg() const { return m_Msg.Chars() ? m_Msg.Chars() : ""; }
-
- protected:
-  // Builds "[%s] '%s' line %u " from the bracket text, the source file and the line.
-  EException(const char* txt, const char* file, unsigned line);
-  EException(const EException& o) : TYdBsMem(), m_Msg(o.m_Msg) {}
-
- private:
-  TCharBuf m_Msg;
-};
-
-class EOutOfRange : public EException {
- public:
-  EOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt);
-};
-class EBadAlloc : public EException {
- public:
-  EBadAlloc(const char* file, unsigned line, size_t sz);
-};
-class EInvalidArgument : public EException {
- public:
-  EInvalidArgument(const char* file, unsigned line, const char* cond);
-};
 class EFailure : public EException {
  public:
   EFailure(const char* file, unsigned line, const TRes& r);

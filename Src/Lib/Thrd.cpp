@@ -1,8 +1,8 @@
 #include "Lib/Thrd.h"
 
-#include "GUI/Command.h"
+#include "Lib/Command.h"
 #include "Lib/Res.h"
-#include "Log/Log.h"
+#include "Lib/Trace.h"
 
 namespace {
 
@@ -42,17 +42,17 @@ bool THandle::IsValid() const {
 
 uint32_t THandle::Close() {
   if (!m_H || m_H == INVALID_HANDLE_VALUE) {
-    Log().Write("SOA", "Closing handle: handle=%#010x,this=%#010x-skipped(value).", Lo(m_H), Lo(this));
+    Trace("SOA", "Closing handle: handle=%#010x,this=%#010x-skipped(value).", Lo(m_H), Lo(this));
     return 0;
   }
   if (!IsValid()) {
-    Log().Write("SOA", "Closing handle: handle=%#010x,this=%#010x-skipped(invalid).", Lo(m_H), Lo(this));
+    Trace("SOA", "Closing handle: handle=%#010x,this=%#010x-skipped(invalid).", Lo(m_H), Lo(this));
     // The value is stale: once the system reuses it, closing it would close someone else's handle.
     m_H = nullptr;
     return 0;
   }
   uint32_t rc = CloseHandle(m_H) ? 0 : GetLastError();
-  Log().Write("SOC", "Closing handle: handle=%#010x,this=%#010x,result=%u.", Lo(m_H), Lo(this), rc);
+  Trace("SOC", "Closing handle: handle=%#010x,this=%#010x,result=%u.", Lo(m_H), Lo(this), rc);
   m_H = nullptr;
   return rc;
 }
@@ -77,7 +77,7 @@ uint32_t TSyncObj::Wait(uint32_t ms) {
   uint32_t rc = WaitRes(WaitForSingleObject(m_H, ms));
   if (ms != 0) {
     unsigned spent = GetTickCount() - t0;
-    Log().Write("SO~", "TSyncObj::Wait(%u) end(rc=%u,wait=%u,this=%#010x).", ms, rc, spent, Lo(this));
+    Trace("SO~", "TSyncObj::Wait(%u) end(rc=%u,wait=%u,this=%#010x).", ms, rc, spent, Lo(this));
   }
   return rc;
 }
@@ -97,7 +97,7 @@ uint32_t TMutex::Crt(bool owned, const char* name) {
   HANDLE h = CreateMutexA(nullptr, owned, m_Name.Empty() ? nullptr : m_Name.Str());
   uint32_t rc = h ? 0 : GetLastError();
   m_H = h;
-  Log().Write("SMT", "Creating mutex \"%s\": handle=%#010x,rc=%u,this=%#010x.", m_Name.Str(), Lo(m_H), rc,
+  Trace("SMT", "Creating mutex \"%s\": handle=%#010x,rc=%u,this=%#010x.", m_Name.Str(), Lo(m_H), rc,
               Lo(this));
   return rc;
 }
@@ -109,7 +109,7 @@ uint32_t TMutex::Open(DWORD access, bool inherit) {
     rc = h ? 0 : GetLastError();
     Attach(h);
   }
-  Log().Write("SMO", "Opening mutex \"%s\": handle=%#010x,rc=%u,this=%#010x.", m_Name.Str(), Lo(m_H), rc,
+  Trace("SMO", "Opening mutex \"%s\": handle=%#010x,rc=%u,this=%#010x.", m_Name.Str(), Lo(m_H), rc,
               Lo(this));
   return rc;
 }
@@ -126,7 +126,7 @@ TThrd::~TThrd() {
     // Destroying the object under a running thread leaves the thread on freed memory.
     LOG_EXPECT(WaitForSingleObject(m_H, 0) != WAIT_TIMEOUT);
     uint32_t rc = CloseHandle(m_H) ? 0 : GetLastError();
-    Log().Write("STC", "Closing thread handle: handle=%#08x this=%#08x result=%u", Lo(m_H), Lo(this), rc);
+    Trace("STC", "Closing thread handle: handle=%#08x this=%#08x result=%u", Lo(m_H), Lo(this), rc);
     if (rc == 0) m_H = nullptr;
   }
   m_LockMtx.Release();
@@ -151,7 +151,7 @@ uint32_t TThrd::Start(uint32_t flags) {
     m_Owner.Crt(false, name.Str());
     m_LockMtx.SetName(name.Str());
   }
-  Log().Write("STT", "Create thread: handle=%#08x,id=%#06x,this=%#08x result=%u.", Lo(h),
+  Trace("STT", "Create thread: handle=%#08x,id=%#06x,this=%#08x result=%u.", Lo(h),
               static_cast<unsigned>(id), Lo(this), rc);
   return rc;
 }
@@ -171,7 +171,7 @@ uint32_t TThrd::ExitCode() const {
   if (!m_H) return STILL_ACTIVE;
   if (!GetExitCodeThread(m_H, &code)) {
     DWORD err = GetLastError();
-    Log().Write("ST!", "GetExitCodeThread failed: handle=%#010x,rc=%u.", Lo(m_H), static_cast<unsigned>(err));
+    Trace("ST!", "GetExitCodeThread failed: handle=%#010x,rc=%u.", Lo(m_H), static_cast<unsigned>(err));
     return STILL_ACTIVE;
   }
   return code;
@@ -195,30 +195,30 @@ void TThrd::Lock() {
   }
   m_LockMtx.Lock(INFINITE);
   unsigned spent = GetTickCount() - t0;
-  Log().Write("STB", "TThrd::Lock() [TID=%#06x,this=%#010x,ticks=%u].", static_cast<unsigned>(m_Id), Lo(this),
+  Trace("STB", "TThrd::Lock() [TID=%#06x,this=%#010x,ticks=%u].", static_cast<unsigned>(m_Id), Lo(this),
               spent);
 }
 
 void TThrd::Unlock() {
   m_LockMtx.Release();
-  Log().Write("STB", "TThrd::Unlock() [TID=%#06x,this=%#010x].", static_cast<unsigned>(m_Id), Lo(this));
+  Trace("STB", "TThrd::Unlock() [TID=%#06x,this=%#010x].", static_cast<unsigned>(m_Id), Lo(this));
 }
 
 DWORD WINAPI TThrd::Routine(LPVOID prm) {
   TThrd* t = static_cast<TThrd*>(prm);
   uint32_t exitVal;
-  Log().Write("ST.", "Thread routine begin(thrd=%#010x).", Lo(t));
+  Trace("ST.", "Thread routine begin(thrd=%#010x).", Lo(t));
   try {
     if (t->Prepare()) t->Exec();
     exitVal = t->ExitVal();
     unsigned id = static_cast<unsigned>(GetCurrentThreadId());  // Start may not have stored it yet
-    Log().Write("ST.", "Thread routine end %u (%#010x) [thrd=%#010x id=%u(%#06x)].", exitVal, exitVal, Lo(t), id,
+    Trace("ST.", "Thread routine end %u (%#010x) [thrd=%#010x id=%u(%#06x)].", exitVal, exitVal, Lo(t), id,
                 id);
   } catch (const EException& e) {
-    Log().Write("ST!", "Thread routine exception [thrd=%#010x,%s].", Lo(t), e.Msg());
+    Trace("ST!", "Thread routine exception [thrd=%#010x,%s].", Lo(t), e.Msg());
     exitVal = kExcptExit;
   } catch (...) {
-    Log().Write("ST!", "Thread routine unknown exception [thrd=%#010x].", Lo(t));
+    Trace("ST!", "Thread routine unknown exception [thrd=%#010x].", Lo(t));
     exitVal = kExcptExit;
   }
   return exitVal;

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include "Lib/BStr.h"
+#include "Lib/Trace.h"
 
 class TLogTps;    // the filter list (Log/LogLine.h)
 class TLogQueue;  // the line queue (Log/LogLine.h)
@@ -193,10 +194,3 @@ class TCase {
 
 // The calling process's trace log; it is opened by the program entry, never by Log() itself.
 TLog& Log();
-
-// Writes the "..!" line of a failed internal expectation to Log(); processing goes on.
-void LogExpect(const char* expr, const char* file, unsigned line);
-#define LOG_EXPECT(cond) \
-  do { \
-    if (!(cond)) LogExpect(#cond, __FILE__, __LINE__); \
-  } while (0)

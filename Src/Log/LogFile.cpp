@@ -50,8 +50,8 @@ class TLogTimers {
 
 // ---- TWliLog ----
 
-// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures to
-// Log() and would re-enter the construction of the trace log.
+// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures
+// through the trace sink: the trace log installs itself there only once it is built, so the line would be lost.
 TWliLog::TWliLog() {
   TStr path;
   if (uint32_t rc = ReadOwnPath(path))
@@ -246,6 +246,17 @@ uint32_t TAsyncLog::Writer() {
 
 // ---- TProcessLog and Log() ----
 
+namespace {
+
+// The lower layers' trace lines go to the calling process's trace log.
+void TraceToLog(const char* tp, const char* fmt, va_list args) { Log().VWrite(tp, fmt, args); }
+
+}  // namespace
+
+TProcessLog::TProcessLog(uint32_t pid) : m_Pid(pid) { SetTraceFn(TraceToLog); }
+
+TProcessLog::~TProcessLog() { SetTraceFn(nullptr); }
+
 TCmpRes TProcessLog::Cmp(const TProcessLog& o, int) const { return CmpNum(m_Pid, o.m_Pid); }
 
 namespace {
@@ -267,8 +278,4 @@ TLog& Log() {
   TProcessLog* l = new TProcessLog(pid);
   logs.AddSorted(l);
   return *l;
-}
-
-void LogExpect(const char* expr, const char* file, unsigned line) {
-  Log().Write("..!", "'%s' in \"%s\" line %u", expr ? expr : "", file ? file : "", line);
 }

@@ -85,7 +85,11 @@ class TAsyncLog : public TWliLog {
 // The trace log of one process.
 class TProcessLog : public TAsyncLog {
  public:
-  explicit TProcessLog(uint32_t pid) : m_Pid(pid) {}
+  // The log is the writer of the lower layers' trace lines (Lib/Trace.h) from its creation to its end.
+  explicit TProcessLog(uint32_t pid);
+  TProcessLog(const TProcessLog&) = delete;
+  TProcessLog& operator=(const TProcessLog&) = delete;
+  ~TProcessLog() override;
   uint32_t Pid() const { return m_Pid; }
   TCmpRes Cmp(const TProcessLog& o, int key) const;
 

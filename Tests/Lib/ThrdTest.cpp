@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "GUI/Command.h"
+#include "Lib/Command.h"
 #include "Lib/Res.h"
 #include "Lib/Thrd.h"
 #include "Log/Log.h"

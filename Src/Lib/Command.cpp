@@ -1,4 +1,4 @@
-#include "GUI/Command.h"
+#include "Lib/Command.h"
 
 // The base command has nothing to run: code 1 with error severity tells a caller so.
 TRes TCommand::Exec() { return TRes(1, "", SVRT_ERR); }
