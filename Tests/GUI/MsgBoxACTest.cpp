@@ -134,7 +134,14 @@ TEST_F(MsgBoxACTest, HungWindowOfThisProcessDoesNotHoldTheCountdown) {
 class HungChild : public testing::Test {
   void TestBody() override {
     TraceTap trc;
-    std::thread([] { GuiMkWnd("ydTst Hung forever", nullptr, WS_EX_TOPMOST), Sleep(INFINITE); }).detach();
+    // Never active: the box's activation would otherwise send the hung thread WM_ACTIVATEAPP and wait for it
+    // for good, which is not what is tested here (the supervisor has no window of its own besides the box).
+    std::thread([] {
+      HWND w = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, "STATIC", "ydTst Hung forever", WS_POPUP, 10, 10,
+                               200, 60, nullptr, nullptr, nullptr, nullptr);
+      ShowWindow(w, SW_SHOWNOACTIVATE);
+      Sleep(INFINITE);
+    }).detach();
     while (!FindWindowA("STATIC", "ydTst Hung forever")) Sleep(10);  // made; its thread never answers nor ends
     BoxWatch watch(IDOK, kUserMs);  // a countdown held up leaves the box to the user
     DWORD t0 = GetTickCount();
