@@ -110,22 +110,11 @@ TEST_F(MsgBoxACTest, PartialMatchLeavesTheBoxToTheUser) {
 // countdown: its text query gives up, the box counts down and closes at its time-out. Run in a process of
 // its own, which the hung window's thread would otherwise outlive the test in.
 TEST_F(MsgBoxACTest, HungWindowOfThisProcessDoesNotHoldTheCountdown) {
-  char exe[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
-  std::string cmd = std::string("\"") + exe + "\" --gtest_filter=MsgBoxACChild.* " + kHungChildFlag;
-  STARTUPINFOA si = {sizeof si};
-  PROCESS_INFORMATION pi{};
   HANDLE ran = CreateEventA(nullptr, TRUE, FALSE, kHungChildRan);
   ASSERT_TRUE(ran);
-  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  DWORD w = WaitForSingleObject(pi.hProcess, kChildExitMs);
-  DWORD code = 12345;
-  GetExitCodeProcess(pi.hProcess, &code);
-  if (w != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  EXPECT_EQ(w, WAIT_OBJECT_0);
-  EXPECT_EQ(code, 0u);                                     // its test passed and main returned
+  yt::TProc child;
+  ASSERT_TRUE(child.Start(yt::SelfCmd("--gtest_filter=MsgBoxACChild.* " + std::string(kHungChildFlag))));
+  EXPECT_EQ(child.Wait(kChildExitMs), 0u);                // it ended, its test passed and main returned
   EXPECT_EQ(WaitForSingleObject(ran, 0), WAIT_OBJECT_0);  // and it did run
   CloseHandle(ran);
 }
@@ -260,10 +249,8 @@ TEST_F(MsgBoxACTest, UsageBoxLegibleOnCodePage1252) {
   const std::string en = yt::OnWine() ? "Z:\\usr\\bin\\env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine " : "";
   if (yt::OnWine()) {
     yt::TTmpDir tmp;
-    char exe[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(nullptr, exe, sizeof(exe)), 0u);
     yt::TProc acp;
-    ASSERT_TRUE(acp.Start(en + "\"" + exe + "\" --gtest_filter=MsgBoxACChild.* " + kAcpChildFlag + " " + tmp("acp")));
+    ASSERT_TRUE(acp.Start(en + yt::SelfCmd("--gtest_filter=MsgBoxACChild.* " + std::string(kAcpChildFlag) + " " + tmp("acp"))));
     std::string cp;
     yt::WaitFor([&] { return !(cp = yt::ReadAll(tmp("acp"))).empty(); }, kChildExitMs);
     ASSERT_EQ(cp, "1252");  // the environment took

@@ -68,10 +68,7 @@ class THolder {
     std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(GetTickCount());
     m_Up = CreateEventA(nullptr, TRUE, FALSE, ("yd_hold_up_" + tag).c_str());
     m_Go = CreateEventA(nullptr, TRUE, FALSE, ("yd_hold_go_" + tag).c_str());
-    char exe[MAX_PATH + 1];
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
-    std::string cl = std::string("\"") + exe + "\" --gtest_filter=LogChild.Holder \"" + kHoldFlag + tag + "," +
-                     file + "\"";
+    std::string cl = yt::SelfCmd(std::string("--gtest_filter=LogChild.Holder \"") + kHoldFlag + tag + "," + file + "\"");
     STARTUPINFOA si = {sizeof si};
     m_Ok = CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_Pi) &&
            WaitForSingleObject(m_Up, kHoldUpMs) == WAIT_OBJECT_0;

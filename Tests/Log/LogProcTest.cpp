@@ -43,14 +43,12 @@ TEST(LogProc, ProcessesAppend) {
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
   const char* flsh[kWriters] = {"FlshSec=60\r\nFlshLns=0", "FlshSec=60\r\nFlshLns=3", "FlshSec=0\r\nFlshLns=2"};
-  char exe[MAX_PATH + 1];
-  GetModuleFileNameA(nullptr, exe, sizeof exe);
   PROCESS_INFORMATION pi[kWriters] = {};
   for (int i = 0; i < kWriters; ++i) {
     WriteAll(f + std::to_string(i) + ".wli",
              "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
-    std::string cl = std::string("\"") + exe + "\" --gtest_filter=LogChild.Writer \"" + kFlag + std::to_string(i) +
-                     "," + std::to_string(kLines) + "," + f + "\"";
+    std::string cl = yt::SelfCmd("--gtest_filter=LogChild.Writer \"" + std::string(kFlag) + std::to_string(i) + "," +
+                                 std::to_string(kLines) + "," + f + "\"");
     STARTUPINFOA si = {sizeof si};
     ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi[i]));
   }

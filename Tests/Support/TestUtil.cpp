@@ -107,6 +107,12 @@ int TTraceTap::Count(const std::string& start, const std::string& part) {
   return n;
 }
 
+std::string SelfCmd(const std::string& args) {
+  char exe[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  return std::string("\"") + exe + "\" " + args;
+}
+
 TProc::~TProc() {
   if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
 }

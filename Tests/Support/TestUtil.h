@@ -52,6 +52,9 @@ class TTraceTap {
   std::string m_File;
 };
 
+// The command line that starts this test program again, quoted, followed by args (a gtest filter and more).
+std::string SelfCmd(const std::string& args);
+
 // A process started for a test, terminated at the end of the test if it still runs.
 struct TProc {
   PROCESS_INFORMATION pi = {};

@@ -27,12 +27,15 @@ DWORD RunSprv(const std::string& args, DWORD ms = RUN_TMOUT_MS) {
   return c.Start(Sprv() + " " + args) ? c.Wait(ms) : 0xFFFFFFFE;
 }
 
-// The raw command line that the child ch_args received, written to a file named by YD_ARGS_FILE.
+// The raw command line that the child ch_app received, appended with CR LF to the file named by YD_APP_ARGS.
 struct TArgsFile {
   TTmp File{"args"};
-  TArgsFile() { SetEnvironmentVariableA("YD_ARGS_FILE", File.Path.c_str()); }
-  ~TArgsFile() { SetEnvironmentVariableA("YD_ARGS_FILE", nullptr); }
-  std::string Got() const { return yt::ReadAll(File.Path); }
+  TArgsFile() { SetEnvironmentVariableA("YD_APP_ARGS", File.Path.c_str()); }
+  ~TArgsFile() { SetEnvironmentVariableA("YD_APP_ARGS", nullptr); }
+  std::string Got() const {
+    std::string got = yt::ReadAll(File.Path);
+    return got.size() >= 2 && got.compare(got.size() - 2, 2, "\r\n") == 0 ? got.substr(0, got.size() - 2) : got;
+  }
 };
 
 // The text of the box's first Static control that has one.
@@ -154,7 +157,7 @@ TEST(Entry, ChildCommandLineBeyondTheSystemLimit) {
 // not started (it records nothing); an empty argument reaches the child as "" with the words after it.
 TEST(Entry, ChildReceivesItsCommandLine) {
   yt::TTmpDir d;
-  const std::string args = yt::BinDir() + "\\children\\ch_args.exe", spaced = d("p q.exe");
+  const std::string args = yt::BinDir() + "\\children\\ch_app.exe", spaced = d("p q.exe");
   ASSERT_TRUE(CopyFileA(args.c_str(), spaced.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_now.exe").c_str(), d("p.exe").c_str(), FALSE));
   struct { std::string sprvArgs, got; } rows[] = {
@@ -193,7 +196,7 @@ TEST(Entry, CyrillicPaths) {
                     log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log";
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << GetLastError();
   ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\ydsprv.exe").c_str(), sprv.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_args.exe").c_str(), child.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_app.exe").c_str(), child.c_str(), FALSE));
   ASSERT_TRUE(yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n"));
   {
     TArgsFile out;

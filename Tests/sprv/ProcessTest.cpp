@@ -17,19 +17,12 @@ const DWORD FRESH_TMOUT_MS = 60000;            // one short case in a new proces
 std::string FreshFirstLine(const std::string& cs) {
   yt::TTmpDir dir;
   std::string res = dir("trace.txt");
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  std::string cmd = std::string("\"") + self + "\" --gtest_filter=ProcessFresh.FirstTraceLine";
   SetEnvironmentVariableA(FRESH_ENV, (cs + " " + res).c_str());
-  STARTUPINFOA si = {sizeof si};
-  PROCESS_INFORMATION pi = {};
-  bool started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  yt::TProc fresh;
+  bool started = fresh.Start(yt::SelfCmd("--gtest_filter=ProcessFresh.FirstTraceLine"));
   SetEnvironmentVariableA(FRESH_ENV, nullptr);
   if (!started) return "<not started>";
-  WaitForSingleObject(pi.hProcess, FRESH_TMOUT_MS);
-  TerminateProcess(pi.hProcess, 99);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  fresh.Wait(FRESH_TMOUT_MS);
   std::vector<std::string> lines = yt::Lines(yt::ReadAll(res));
   return lines.empty() ? "<no line>" : lines[0];
 }
