@@ -2,7 +2,6 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,8 +11,7 @@
 #include "Platform.h"
 #include "TestUtil.h"
 
-// The process trace log's lines during a test.
-using TraceTap = yt::TTraceTap;
+using Strs = std::vector<std::string>;
 
 // Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take
 // turns); windows the test made on its thread are destroyed at its end.
@@ -21,68 +19,58 @@ class GuiTest : public testing::Test {
  protected:
   void SetUp() override {
     YT_NEEDS_DESKTOP();
-    m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop");
-    if (m_Mtx) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
-    m_Trc.reset(new TraceTap);
+    if ((m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop")) != nullptr) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
   }
   void TearDown() override {
     EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL { return DestroyWindow(w), TRUE; }, 0);
-    m_Trc.reset();
     if (m_Mtx) ReleaseMutex(m_Mtx), CloseHandle(m_Mtx);
   }
   static constexpr DWORD kDesktopWaitMs = 120000;  // other desktop tests may hold the desktop this long together
   HANDLE m_Mtx = nullptr;
-  std::unique_ptr<TraceTap> m_Trc;
+  yt::TTraceTap m_Trc;
 };
 
-// A STATIC window: top-level (a popup) without a parent, else a child. Text may be empty.
+// A STATIC window: top-level (a popup) without a parent, else a child.
 inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) {
-  DWORD style = (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE;
-  return CreateWindowExA(exStyle, "STATIC", txt, style, 10, 10, 200, 60, parent, nullptr, nullptr, nullptr);
+  return CreateWindowExA(exStyle, "STATIC", txt, (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, 10, 10, 200, 60, parent,
+                         nullptr, nullptr, nullptr);
 }
 
-// Watches this thread's message box from another thread as a user would: records each new caption and may
-// press a button, not before afterMs and, with onCountdown, not before a countdown shows. A box that has not
-// appeared within appearMs is not waited for any longer.
+// Watches this thread's message box from another thread as a user would: records each new caption and, not
+// before afterMs (and with onCountdown not before a countdown shows), presses pressId. A box that has not
+// appeared within appearMs is not waited for.
 class BoxWatch {
  public:
-  static constexpr DWORD kBoxAppearMs = 10000;  // a box appears within a fraction of a second, even when loaded
-  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = kBoxAppearMs)
+  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = 10000)
       : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
   ~BoxWatch() { Join(); }
   void Join() { m_T.joinable() ? m_T.join() : void(); }
-  // The bracketed countdowns seen, in order ("[3]" from "Cap [3]").
-  std::vector<std::string> Brackets() const {
-    std::vector<std::string> out;
+  Strs Brackets() const {  // the bracketed countdowns seen, in order ("[3]" from "Cap [3]")
+    Strs out;
     for (const std::string& c : Caps)
       if (c.rfind(" [") != std::string::npos && c.back() == ']') out.push_back(c.substr(c.rfind(" [") + 1));
     return out;
   }
-
   HWND Box = nullptr;
-  std::vector<std::string> Caps;  // every caption seen, in order, no repeats
-  DWORD TmPressed = 0;            // ticks when a button was pressed
+  Strs Caps;          // every caption seen, in order, no repeats
+  DWORD TmPressed = 0;
 
  private:
-  static constexpr DWORD kBoxLifeMs = 60000;    // the longest a watched box may stay open
-  static constexpr DWORD kPollMs = 20;          // well below the countdown's second
+  static constexpr DWORD kBoxLifeMs = 60000, kPollMs = 20;  // the longest a box may stay; well below a second
   void Run(int pressId, DWORD afterMs, bool onCountdown, DWORD appearMs) {
-    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(kPollMs)) {
+    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(kPollMs))
       EnumThreadWindows(m_Tid, [](HWND w, LPARAM p) -> BOOL {
         char cls[16] = "";
         GetClassNameA(w, cls, sizeof(cls));
         return lstrcmpA(cls, "#32770") == 0 ? (*reinterpret_cast<HWND*>(p) = w, FALSE) : TRUE;
       }, reinterpret_cast<LPARAM>(&Box));
-    }
     for (DWORD found = GetTickCount(); Box && GetTickCount() - found < kBoxLifeMs; Sleep(kPollMs)) {
       char buf[512] = "";
       GetWindowTextA(Box, buf, sizeof(buf));
       if (!IsWindow(Box)) return;
       if (Caps.empty() || Caps.back() != buf) Caps.push_back(buf);
-      if (pressId && !TmPressed && GetTickCount() - found >= afterMs && (!onCountdown || !Brackets().empty())) {
-        TmPressed = GetTickCount();
-        PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
-      }
+      if (pressId && !TmPressed && GetTickCount() - found >= afterMs && (!onCountdown || !Brackets().empty()))
+        TmPressed = GetTickCount(), PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
     }
   }
   DWORD m_Tid;
