@@ -239,5 +239,4 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   return res;
 }
 
-uint32_t TMsgBoxACProbe::DfltBtn(uint32_t style) { return ::DfltBtn(style); }
 uint32_t TMsgBoxACProbe::Left() { return g_Left.load(); }

@@ -41,8 +41,6 @@ TStationVisFn SetStationVisFn(TStationVisFn fn);
 
 // What tests look at inside the box call.
 struct TMsgBoxACProbe {
-  // The command identifier pressed when the time is up (0: none) for the style's buttons and default button.
-  static uint32_t DfltBtn(uint32_t style);
   // Countdown threads that were still running when their box call had to return without them (windows
   // they read answered slowly) and that have not ended since. Their objects are freed when they end.
   static uint32_t Left();
