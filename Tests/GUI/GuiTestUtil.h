@@ -13,19 +13,19 @@
 
 using Strs = std::vector<std::string>;
 
-// Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take
-// turns); windows the test made on its thread are destroyed at its end.
+// Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take turns);
+// windows the test made on its thread are destroyed at its end.
 class GuiTest : public testing::Test {
  protected:
   void SetUp() override {
     YT_NEEDS_DESKTOP();
-    if ((m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop")) != nullptr) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
+    if ((m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop")) != nullptr) WaitForSingleObject(m_Mtx, kDeskMs);
   }
   void TearDown() override {
     EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL { return DestroyWindow(w), TRUE; }, 0);
     if (m_Mtx) ReleaseMutex(m_Mtx), CloseHandle(m_Mtx);
   }
-  static constexpr DWORD kDesktopWaitMs = 120000;  // other desktop tests may hold the desktop this long together
+  static constexpr DWORD kDeskMs = 120000;  // other desktop tests may hold the desktop this long together
   HANDLE m_Mtx = nullptr;
   yt::TTraceTap m_Trc;
 };
@@ -38,33 +38,23 @@ inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) 
 
 // Watches this thread's message box from another thread as a user would: records each new caption and, not
 // before afterMs (and with onCountdown not before a countdown shows), presses pressId. A box that has not
-// appeared within appearMs is not waited for.
-class BoxWatch {
- public:
+// appeared within appearMs is not waited for; one is watched for a minute at most.
+struct BoxWatch {
   explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = 10000)
-      : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
+      : Tid(GetCurrentThreadId()), T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
   ~BoxWatch() { Join(); }
-  void Join() { m_T.joinable() ? m_T.join() : void(); }
+  void Join() { T.joinable() ? T.join() : void(); }
   Strs Brackets() const {  // the bracketed countdowns seen, in order ("[3]" from "Cap [3]")
     Strs out;
     for (const std::string& c : Caps)
       if (c.rfind(" [") != std::string::npos && c.back() == ']') out.push_back(c.substr(c.rfind(" [") + 1));
     return out;
   }
-  HWND Box = nullptr;
-  Strs Caps;          // every caption seen, in order, no repeats
-  DWORD TmPressed = 0;
-
- private:
-  static constexpr DWORD kBoxLifeMs = 60000, kPollMs = 20;  // the longest a box may stay; well below a second
   void Run(int pressId, DWORD afterMs, bool onCountdown, DWORD appearMs) {
-    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(kPollMs))
-      EnumThreadWindows(m_Tid, [](HWND w, LPARAM p) -> BOOL {
-        char cls[16] = "";
-        GetClassNameA(w, cls, sizeof(cls));
-        return lstrcmpA(cls, "#32770") == 0 ? (*reinterpret_cast<HWND*>(p) = w, FALSE) : TRUE;
-      }, reinterpret_cast<LPARAM>(&Box));
-    for (DWORD found = GetTickCount(); Box && GetTickCount() - found < kBoxLifeMs; Sleep(kPollMs)) {
+    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(20))
+      for (HWND w = nullptr; !Box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+        if (GetWindowThreadProcessId(w, nullptr) == Tid) Box = w;
+    for (DWORD found = GetTickCount(); Box && GetTickCount() - found < 60000; Sleep(20)) {
       char buf[512] = "";
       GetWindowTextA(Box, buf, sizeof(buf));
       if (!IsWindow(Box)) return;
@@ -73,6 +63,9 @@ class BoxWatch {
         TmPressed = GetTickCount(), PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
     }
   }
-  DWORD m_Tid;
-  std::thread m_T;
+  DWORD Tid;
+  HWND Box = nullptr;
+  Strs Caps;  // every caption seen, in order, no repeats
+  DWORD TmPressed = 0;
+  std::thread T;  // last: starts when the rest is made
 };
