@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,36 +38,41 @@ inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) 
                          nullptr, nullptr, nullptr);
 }
 
-// Watches this thread's message box from another thread as a user would: records each new caption and, not
-// before afterMs (and with onCountdown not before a countdown shows), presses pressId. A box that has not
-// appeared within appearMs is not waited for; one is watched for a minute at most.
-struct BoxWatch {
-  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = 10000)
-      : Tid(GetCurrentThreadId()), T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
-  ~BoxWatch() { Join(); }
-  void Join() { T.joinable() ? T.join() : void(); }
-  Strs Brackets() const {  // the bracketed countdowns seen, in order ("[3]" from "Cap [3]")
-    Strs out;
-    for (const std::string& c : Caps)
-      if (c.rfind(" [") != std::string::npos && c.back() == ']') out.push_back(c.substr(c.rfind(" [") + 1));
-    return out;
-  }
-  void Run(int pressId, DWORD afterMs, bool onCountdown, DWORD appearMs) {
-    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(20))
-      for (HWND w = nullptr; !Box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
-        if (GetWindowThreadProcessId(w, nullptr) == Tid) Box = w;
-    for (DWORD found = GetTickCount(); Box && GetTickCount() - found < 60000; Sleep(20)) {
-      char buf[512] = "";
-      GetWindowTextA(Box, buf, sizeof(buf));
-      if (!IsWindow(Box)) return;
-      if (Caps.empty() || Caps.back() != buf) Caps.push_back(buf);
-      if (pressId && !TmPressed && GetTickCount() - found >= afterMs && (!onCountdown || !Brackets().empty()))
-        TmPressed = GetTickCount(), PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
-    }
-  }
-  DWORD Tid;
+// What a box call on this thread showed to a user watching from another thread: its result, every caption (no
+// repeats), the countdowns among them ("[3]" from "Cap [3]"), how long the call took and how long after the
+// user's press it returned. The user presses pressId, not before afterMs (with onCountdown not before a
+// countdown shows); a box not there within appearMs is not waited for, one is watched for a minute at most.
+struct TBoxRun {
+  int Res = 0;
   HWND Box = nullptr;
-  Strs Caps;  // every caption seen, in order, no repeats
-  DWORD TmPressed = 0;
-  std::thread T;  // last: starts when the rest is made
+  Strs Caps, Brackets;
+  DWORD Took = 0, AfterPress = 0;
 };
+inline TBoxRun RunBox(const std::function<int()>& call, int pressId = 0, DWORD afterMs = 0, bool onCountdown = false,
+                      DWORD appearMs = 10000) {
+  TBoxRun b;
+  DWORD tid = GetCurrentThreadId(), pressed = 0;
+  std::thread user([&] {
+    for (DWORD t0 = GetTickCount(); !b.Box && GetTickCount() - t0 < appearMs; Sleep(20))
+      for (HWND w = nullptr; !b.Box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+        if (GetWindowThreadProcessId(w, nullptr) == tid) b.Box = w;
+    for (DWORD found = GetTickCount(); b.Box && GetTickCount() - found < 60000; Sleep(20)) {
+      char cap[512] = "";
+      GetWindowTextA(b.Box, cap, sizeof cap);
+      if (!IsWindow(b.Box)) break;
+      if (b.Caps.empty() || b.Caps.back() != cap) {
+        b.Caps.push_back(cap);
+        const char* br = strstr(cap, " [");
+        if (br && b.Caps.back().back() == ']') b.Brackets.push_back(br + 1);
+      }
+      if (pressId && !pressed && GetTickCount() - found >= afterMs && (!onCountdown || !b.Brackets.empty()))
+        pressed = GetTickCount(), PostMessageA(b.Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
+    }
+  });
+  DWORD t0 = GetTickCount();
+  b.Res = call();
+  b.Took = GetTickCount() - t0;
+  user.join();
+  b.AfterPress = t0 + b.Took - pressed;
+  return b;
+}

@@ -1,8 +1,5 @@
 #include <windows.h>
 
-#include <cstring>
-#include <functional>
-
 #include "GUI/MsgBoxAC.h"
 #include "GuiTestUtil.h"
 #include "sprv/Entry.h"
@@ -12,7 +9,7 @@ namespace {
 constexpr DWORD kThrdEndMs = 1500;  // the countdown notices a closed box within 250 ms; loaded machine
 constexpr DWORD kChildMs = 60000, kAppearMs = 15000;  // another program's window shows up within a second or two
 constexpr DWORD kSettleMs = 300;  // the other window is painted and, for "hung", has stopped answering
-constexpr DWORD kUserMs = 5000;   // well past the 1 s time-outs: the watch presses only when the countdown did not
+constexpr DWORD kUserMs = 5000;   // well past the 1 s time-outs: the user presses only when the countdown did not
 constexpr DWORD kNoBoxMs = 1500, kAtOnceMs = 1000;  // a box to be skipped would have shown up; no box: well under
 const char kHungFlag[] = "--yd-gui-hung-child", kAcpFlag[] = "--yd-gui-acp-child";  // the latter: + output file
 const char kHungChildRan[] = "YD_GuiTest_HungChildRan";  // set by the child when its box call has returned
@@ -49,33 +46,29 @@ TEST(MsgBoxAutoCloser, CallerQuittingTheSearchLeavesNoBox) {
 class MsgBoxACTest : public GuiTest {};
 
 // Nobody answers: the caption counts down, then the table's default button is pressed. Or the user answers first:
-// the countdown thread ends quickly with the box. An OK box closed by IDCANCEL returns IDOK on Windows (as
-// documented for ESC); Wine returns IDCANCEL and its box has no control with that id. What Windows' box has under
-// IDCANCEL is not documented: there only the button id of the press is compared.
+// the countdown thread ends quickly with the box. An OK box closed by IDCANCEL returns IDOK on Windows (as for
+// ESC); Wine returns IDCANCEL and its box has no such control. Windows' control is not documented: there only the
+// button id is compared. A caption is text, never a format.
 TEST_F(MsgBoxACTest, CountdownAndTheButtonPressed) {
   const int okClosed = yt::OnWine() ? IDCANCEL : IDOK;
   const char* okPress = yt::OnWine() ? "btn_id=2,item=0000000000,res=0 " : "btn_id=2,item=";
   struct Row { const char* cap; UINT style; uint32_t sec; int user, res; Strs brackets; const char* press; } rows[] = {
       {"ydTst Countdown", MB_OK, 3, 0, okClosed, {"[3]", "[2]", "[1]"}, okPress},
       {"ydTst YesNo", MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION, 1, 0, IDNO, {"[1]"}, "btn_id=7,item=0x"},
-      {"ydTst Zero", MB_OK, 0, 0, okClosed, {}, "btn_id=2,item="},  // at once, caption untouched
+      {"ydTst Zero 100%s", MB_OK, 0, 0, okClosed, {}, "btn_id=2,item="},  // at once, caption untouched
       {"ydTst Long", MB_YESNO, 75, IDYES, IDYES, {"[1:15]"}, nullptr},
       {"ydTst Longer", MB_OK, 60000, IDOK, IDOK, {"[16:40:00]"}, nullptr}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.cap);
     yt::TTraceTap trc;
-    BoxWatch watch(r.user, 300, true);
-    DWORD t0 = GetTickCount();
-    EXPECT_EQ(MsgBoxAC(nullptr, "Nobody answers.", r.cap, r.style, r.sec), r.res);
-    DWORD tRet = GetTickCount();
-    watch.Join();
-    Strs seen = watch.Brackets();
-    if (r.user) seen.resize(1);  // the first countdown only
-    EXPECT_TRUE(watch.Box && seen == r.brackets && TMsgBoxACProbe::Left() == 0 && trc.Count("..!") == 0);
+    TBoxRun b = RunBox([&] { return MsgBoxAC(nullptr, "Nobody answers.", r.cap, r.style, r.sec); }, r.user, 300, true);
+    if (r.user) b.Brackets.resize(1);  // the first countdown only
+    EXPECT_TRUE(b.Res == r.res && b.Box && b.Brackets == r.brackets && TMsgBoxACProbe::Left() == 0) << b.Res;
     EXPECT_EQ(trc.Count("UWE ::SrchWnd('" + std::string(r.cap) + "','Nobody answers.') found 0x"), 1);
-    EXPECT_TRUE(r.user ? tRet - watch.TmPressed < kThrdEndMs : tRet - t0 + 500 >= r.sec * 1000);  // thread waited for
+    EXPECT_TRUE(r.user ? b.AfterPress < kThrdEndMs : b.Took + 500 >= r.sec * 1000);  // the call waited for the thread
     EXPECT_EQ(r.press ? trc.Count(std::string("UB\xb7 ") + r.press, "[Src/GUI/MsgBoxAC,113]") : trc.Count("UB\xb7"),
               r.press ? 1 : 0);
+    EXPECT_EQ(trc.Count("..!"), 0);
   }
 }
 
@@ -96,11 +89,9 @@ TEST_F(MsgBoxACTest, WindowsWithTheBoxCaptionAreLeftAlone) {
       while ((theirs = FindWindowExA(nullptr, theirs, nullptr, cap)) && (GetWindowThreadProcessId(theirs, &p), p != other.pi.dwProcessId)) {}
     ASSERT_TRUE(theirs);
     Sleep(kSettleMs);
-    BoxWatch watch(IDOK, r.userMs);  // a countdown held up, or spent on another window, leaves the box to the user
-    EXPECT_EQ(MsgBoxAC(nullptr, txt, cap, MB_OK, 1), r.res);
-    watch.Join();
-    EXPECT_EQ(watch.Brackets(), r.brackets);
-    EXPECT_EQ(WTxt(theirs), std::wstring(cap, cap + sizeof cap - 1));
+    // A countdown held up, or spent on another window, leaves the box to the user.
+    TBoxRun b = RunBox([&] { return MsgBoxAC(nullptr, txt, cap, MB_OK, 1); }, IDOK, r.userMs);
+    EXPECT_TRUE(b.Res == r.res && b.Brackets == r.brackets && WTxt(theirs) == std::wstring(cap, cap + sizeof cap - 1));
     EXPECT_TRUE(r.notBox || WaitForSingleObject(other.pi.hProcess, 0) == WAIT_TIMEOUT);  // its box still open
     EXPECT_EQ(trc.Count("..! 'msg_box_dlg_cap!=cap' in \"Src/GUI/MsgBoxAC\" line 101"), r.notBox);
     EXPECT_EQ(trc.Count("UB\xb7 btn_id=2,"), 1 - r.notBox);
@@ -128,13 +119,10 @@ const bool kHungChild = ChildTest(kHungFlag, "HungWindowOfThisProcess", [] {
     Sleep(INFINITE);
   }).detach();
   while (!FindWindowA("STATIC", "ydTst Hung forever")) Sleep(10);
-  BoxWatch watch(IDOK, kUserMs);  // a countdown held up leaves the box to the user
-  DWORD t0 = GetTickCount();
-  EXPECT_EQ(MsgBoxAC(nullptr, "Not held up.", "ydTst Not held up", MB_OK, 1), IDCANCEL);
-  EXPECT_LT(GetTickCount() - t0, kUserMs);
-  watch.Join();
-  EXPECT_TRUE(watch.Brackets() == Strs{"[1]"} && TMsgBoxACProbe::Left() == 0 && trc.Count("..!") == 0);
+  TBoxRun b = RunBox([] { return MsgBoxAC(nullptr, "Not held up.", "ydTst Not held up", MB_OK, 1); }, IDOK, kUserMs);
+  EXPECT_TRUE(b.Res == IDCANCEL && b.Took < kUserMs && b.Brackets == Strs{"[1]"} && TMsgBoxACProbe::Left() == 0);
   EXPECT_GE(trc.Count("UWE ::SrchWnd passed over 1 window(s) that did not answer within 1000 ms"), 1);
+  EXPECT_EQ(trc.Count("..!"), 0);
   HANDLE ran = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHungChildRan);
   if (ran) SetEvent(ran), CloseHandle(ran);
 });
@@ -153,20 +141,17 @@ TEST_F(MsgBoxACTest, NoBoxWhereNobodyCanSeeIt) {
   struct Row { bool vis; uint32_t err; int res; const char* trc; } rows[] = {
       {false, 0, 0, skipped}, {false, ERROR_ACCESS_DENIED, 0, skipped},
       {true, ERROR_ACCESS_DENIED, IDCANCEL, "UB\xb7 window station flags not read: rc=5, the box is shown ["},
-      {false, 0, -1, nullptr}};  // the usage box of a run
+      {false, 0, 87, nullptr}};  // the usage box of a run
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.vis << " " << r.err);
     yt::TTraceTap trc;
     g_StationVis = r.vis, g_StationErr = r.err;
-    BoxWatch watch(IDOK, kUserMs, false, kNoBoxMs);  // a box shown after all waits for a user
-    DWORD t0 = GetTickCount();
-    if (r.trc) EXPECT_EQ(MsgBoxAC(nullptr, "Anyone there?", "ydTst Station", MB_OK, r.res ? 1 : 60000), r.res);
-    if (r.trc) EXPECT_EQ(trc.Count(r.trc, "[Src/GUI/MsgBoxAC,"), 1);
-    if (!r.trc) EXPECT_EQ(RunEntry("ydsprv.exe", ShowUsage), 87u);
-    DWORD took = GetTickCount() - t0;
-    watch.Join();
-    EXPECT_EQ(!!watch.Box, r.res > 0);
-    if (r.res <= 0) EXPECT_TRUE(took < kAtOnceMs && trc.Count("UWE") == 0);  // nor a countdown
+    TBoxRun b = RunBox([&] {  // a box shown after all waits for a user
+      return r.trc ? MsgBoxAC(nullptr, "Anyone there?", "ydTst Station", MB_OK, r.res ? 1 : 60000)
+                   : static_cast<int>(RunEntry("ydsprv.exe", ShowUsage));
+    }, IDOK, kUserMs, false, kNoBoxMs);
+    EXPECT_TRUE(b.Res == r.res && !!b.Box == r.vis && (!r.trc || trc.Count(r.trc, "[Src/GUI/MsgBoxAC,") == 1));
+    EXPECT_TRUE(r.vis || (b.Took < kAtOnceMs && trc.Count("UWE") == 0)) << b.Took;  // nor a countdown
   }
   SetStationVisFn(nullptr);
 }
