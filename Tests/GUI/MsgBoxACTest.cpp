@@ -84,9 +84,11 @@ TEST_F(MsgBoxACTest, WindowsWithTheBoxCaptionAreLeftAlone) {
     yt::TTraceTap trc;
     yt::TProc other;
     HWND theirs = r.notBox ? GuiMkWnd(cap, nullptr, WS_EX_TOPMOST) : nullptr;
-    ASSERT_TRUE(theirs || other.Start(yt::BinDir() + "\\children\\ch_top.exe " + r.mode + " \"" + cap + "\" \"" + txt + "\""));
+    const std::string top = yt::BinDir() + "\\children\\ch_top.exe " + r.mode + " \"" + cap + "\" \"" + txt + "\"";
+    ASSERT_TRUE(theirs || other.Start(top));
     for (DWORD t0 = GetTickCount(), p = 0; !theirs && GetTickCount() - t0 < kAppearMs; Sleep(50))
-      while ((theirs = FindWindowExA(nullptr, theirs, nullptr, cap)) && (GetWindowThreadProcessId(theirs, &p), p != other.pi.dwProcessId)) {}
+      while ((theirs = FindWindowExA(nullptr, theirs, nullptr, cap)) &&
+             (GetWindowThreadProcessId(theirs, &p), p != other.pi.dwProcessId)) {}
     ASSERT_TRUE(theirs);
     Sleep(kSettleMs);
     // A countdown held up, or spent on another window, leaves the box to the user.
@@ -165,9 +167,9 @@ TEST_F(MsgBoxACTest, UsageBoxLegibleOnCodePage1252) {
   yt::TTmpDir tmp;
   yt::TProc acp, sprv;
   std::string cp = "1252";
+  const std::string acpCmd = yt::SelfCmd("--gtest_filter=MsgBoxACChild.* " + std::string(kAcpFlag) + " " + tmp("acp"));
   if (yt::OnWine())
-    ASSERT_TRUE(acp.Start(en + yt::SelfCmd("--gtest_filter=MsgBoxACChild.* " + std::string(kAcpFlag) + " " + tmp("acp"))) &&
-                yt::WaitFor([&] { return !(cp = yt::ReadAll(tmp("acp"))).empty(); }, kChildMs));
+    ASSERT_TRUE(acp.Start(en + acpCmd) && yt::WaitFor([&] { return (cp = yt::ReadAll(tmp("acp"))) != ""; }, kChildMs));
   ASSERT_EQ(cp, "1252");  // the environment took
   ASSERT_TRUE(sprv.Start(en + "\"" + yt::BinDir() + "\\ydsprv.exe\" -yd1252:1"));
   const std::wstring prm = L"\"-yd1252:1\"";  // only this run's box has it in its reason, in any code page
@@ -179,8 +181,10 @@ TEST_F(MsgBoxACTest, UsageBoxLegibleOnCodePage1252) {
         if ((shown = WTxt(c)).find(prm) != std::wstring::npos) box = w;
   ASSERT_TRUE(box) << "no usage box";
   usage.resize(MultiByteToWideChar(1251, 0, UsageHelp(), -1, &usage[0], static_cast<int>(usage.size())) - 1);
-  // "Ошибка в параметре " and the parameter, then the usage text.
-  EXPECT_EQ(shown, L"\u041e\u0448\u0438\u0431\u043a\u0430 \u0432 \u043f\u0430\u0440\u0430\u043c\u0435\u0442\u0440\u0435 " + prm + L"\r\n" + usage);
+  // "Ошибка в параметре ", the parameter, then the usage text.
+  const std::wstring reason =
+      L"\u041e\u0448\u0438\u0431\u043a\u0430 \u0432 \u043f\u0430\u0440\u0430\u043c\u0435\u0442\u0440\u0435";
+  EXPECT_EQ(shown, reason + L" " + prm + L"\r\n" + usage);
   yt::WaitFor([&] { return (cap = WTxt(box)).find(L" [16:") != std::wstring::npos; });
   EXPECT_EQ(cap.substr(0, 15), L"Ruriruriv [16:4");  // the countdown found the box by its Russian text
   DWORD pid = 0, code = 0;  // on Wine the process started is env's, not the box's

@@ -48,7 +48,8 @@ TEST_F(SrchWndTest, ReplacedComparisonThrowsThrough) {
   TQueue<TStr> q;
   q.Add(new TStr("ydTst Setup"));
   HWND found;
-  for (TCommand* cmp : {static_cast<TCommand*>(&throwing), &notACmp}) EXPECT_THROW(SrchWnd(found, q, *cmp), EInvalidArgument);
+  for (TCommand* cmp : {static_cast<TCommand*>(&throwing), &notACmp})
+    EXPECT_THROW(SrchWnd(found, q, *cmp), EInvalidArgument);
 }
 
 }  // namespace

@@ -26,8 +26,9 @@ TEST(BTm, LeapYearsDayNumbersAndThePlatformCount) {
   std::mt19937 r(1601);
   for (int i = 0; i < 300; i++) {
     SYSTEMTIME st = {}, norm;
-    st.wYear = WORD(1601 + r() % 800), st.wMonth = WORD(1 + r() % 12), st.wDay = WORD(1 + r() % MonDays(st.wYear, st.wMonth));
-    st.wHour = WORD(r() % 24), st.wMinute = WORD(r() % 60), st.wSecond = WORD(r() % 60);
+    st.wYear = WORD(1601 + r() % 800), st.wMonth = WORD(1 + r() % 12);
+    st.wDay = WORD(1 + r() % MonDays(st.wYear, st.wMonth)), st.wHour = WORD(r() % 24);
+    st.wMinute = WORD(r() % 60), st.wSecond = WORD(r() % 60);
     st.wMilliseconds = WORD(i == 0 ? 999 : r() % 1000);
     TBTm t(st);
     ASSERT_NEAR(Val(t), PlatformDays(st), 1e-9);

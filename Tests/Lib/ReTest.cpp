@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <mutex>
 #include <random>
 #include <regex>
@@ -45,19 +44,12 @@ std::pair<int, int> Find(const char* pat, const char* text) {
   return {ReMatchStart(r.p), static_cast<int>(r.p->EndP[0] - r.p->StartP[0])};
 }
 
+// The largest program fits, one byte more is refused; null texts are refused, not read.
 TEST_F(ReErrors, RefusedPatternsAndPrograms) {
   const std::string tooBig(32756, 'a');  // a literal of n characters needs n + 11 bytes, at most 32766
-  struct { const char* pat; const char* msg; } cases[] = {
-      {"((((((((((a))))))))))", "too many ()"}, {"(a*)*", "*+ operand could be empty"}, {"a**", "nested *?+"},
-      {"*a", "?+* follows nothing"}, {"[z-a]", "invalid [] range"}, {"[ab", "unmatched []"}, {"(a|b))", "unmatched ()"},
-      {tooBig.c_str(), "regexp too big"}, {nullptr, "NULL argument"}};
-  for (const auto& c : cases) {
-    g_Msgs.clear();
-    EXPECT_EQ(ReComp(c.pat), nullptr);
-    EXPECT_EQ(g_Msgs, Strs{c.msg}) << (c.pat ? c.pat : "null");
-  }
   ProgPtr largest(tooBig.c_str() + 1);
-  EXPECT_TRUE(largest.p && !ReExec(largest.p, nullptr) && g_Msgs.back() == "NULL parameter");
+  EXPECT_TRUE(!ReComp(tooBig.c_str()) && !ReComp(nullptr) && largest.p && !ReExec(largest.p, nullptr));
+  EXPECT_EQ(g_Msgs, (Strs{"regexp too big", "NULL argument", "NULL parameter"}));
 }
 
 // What the reference check leaves out: bytes above 127, ']' first in a set, braces, line ends, case.
@@ -66,7 +58,7 @@ TEST(ReMatch, LeftmostFirstAlternative) {
       {"[0-9]+ms", "x10msec", 1, 4}, {"a|ab", "ab", 0, 1},  {"[\xc0-\xff]+", "abc\xc0\xe1\xff!", 3, 3},
       {"[]a]+", "x]]a", 1, 3},       {"[^]a]+", "]]bc", 2, 2}, {"x{2}", "x{2}", 0, 4}, {"b$", "ab\n", -1, -1},
       {"A", "a", -1, -1}};
-  for (const auto& c : cases) EXPECT_EQ(Find(c.pat, c.text), std::make_pair(c.start, c.len)) << c.pat << " in " << c.text;
+  for (const auto& c : cases) EXPECT_EQ(Find(c.pat, c.text), std::make_pair(c.start, c.len)) << c.pat << " " << c.text;
 }
 
 // Groups of the successful path only; the form with a match record leaves the program alone.
@@ -149,14 +141,15 @@ TEST_F(ReErrors, RandomPatternsAndTexts) {
     for (uint32_t i = 0; i < rounds; i++) {
       std::string pat = g.Pat(), text = g.Text(g.Below(200) ? 40 : 4000, true);
       for (uint32_t n = g.Below(2) ? 0 : 1 + g.Below(3); n > 0; n--)
-        pat.insert(g.Below(uint32_t(pat.size()) + 1), 1, g.Below(2) ? "^$.[]()|?+*\\-"[g.Below(13)] : char(1 + g.Below(255)));
+        pat.insert(g.Below(uint32_t(pat.size()) + 1), 1, g.Below(2) ? "^$.[]()|?+*\\-"[g.Below(13)] : char(g.Rng()));
       ProgPtr r(pat.c_str());
       const char *t = text.c_str(), *end = t + text.size();
       int m = r.p ? ReExec(r.p, t) : -1;
       bool inside = true;
-      for (int k = 0; m == 1 && k < RE_NSUB; k++)
-        inside = inside && (r.p->StartP[k] ? r.p->StartP[k] >= t && r.p->StartP[k] <= r.p->EndP[k] && r.p->EndP[k] <= end
-                                           : k > 0 && !r.p->EndP[k]);
+      for (int k = 0; m == 1 && k < RE_NSUB; k++) {
+        const char *s = r.p->StartP[k], *e = r.p->EndP[k];
+        inside = inside && (s ? s >= t && s <= e && e <= end : k > 0 && !e);
+      }
       out.push_back(!inside ? -3 : !r.p ? -2 : m != 1 ? -1 : (r.p->StartP[0] - t) * 8192 + (r.p->EndP[0] - t));
     }
     return out;
@@ -168,7 +161,8 @@ TEST_F(ReErrors, RandomPatternsAndTexts) {
   EXPECT_TRUE(a == b && std::equal(a.begin(), a.end(), one.begin()));
   auto cnt = [&](ptrdiff_t v) { return std::count(one.begin(), one.end(), v); };
   EXPECT_EQ(cnt(-3), 0);
-  EXPECT_TRUE(cnt(-2) > kRounds / 10 && cnt(-1) > kRounds / 10 && cnt(-2) + cnt(-1) < kRounds / 2) << cnt(-2) << " " << cnt(-1);  // every outcome
+  // Every outcome comes up.
+  EXPECT_TRUE(cnt(-2) > kRounds / 10 && cnt(-1) > kRounds / 10 && cnt(-2) + cnt(-1) < kRounds / 2) << cnt(-2);
 }
 
 // std::regex (leftmost, alternatives in order, greedy backtracking repeats) finds the same whole match. The
@@ -185,7 +179,7 @@ TEST_F(ReErrors, SameWholeMatchAsEcmaScript) {
     std::pair<int, int> want{-1, -1};
     if (std::regex_search(text, m, std::regex(pat, std::regex::ECMAScript)))
       want = {static_cast<int>(m.position(0)), static_cast<int>(m.length(0))}, matched++;
-    ASSERT_EQ(Find(pat.c_str(), text.c_str()), want) << "seed " << kSeed << " round " << i << ": \"" << pat << "\" in \"" << text << "\"";
+    ASSERT_EQ(Find(pat.c_str(), text.c_str()), want) << "seed " << kSeed << " round " << i << " " << pat << " " << text;
   }
   EXPECT_TRUE(g_Msgs.empty()) << g_Msgs[0];
   EXPECT_TRUE(matched > kRounds / 3 && matched < kRounds) << matched;
