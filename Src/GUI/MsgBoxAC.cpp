@@ -21,8 +21,11 @@ constexpr uint32_t kEndWaitMs = 3000;    // covers the countdown's tick and a se
 constexpr uint32_t kNoThrdEnded = ERROR_INVALID_THREAD_ID;  // posting to a thread that has already ended
 constexpr uint32_t kNotBox = 1359;       // the window found is not the box (ERROR_INTERNAL_ERROR)
 
-// Default button by button set (style & 7) and default-button bits ((style & 0x300) >> 8).
-const uint8_t kDfltBtns[8][4] = {
+// Rows: the button sets (MB_TYPEMASK); columns: the default buttons (MB_DEFMASK, in steps of MB_DEFBUTTON2).
+// Only the bits the table covers are read (three of MB_TYPEMASK, two of MB_DEFMASK): the system defines no
+// other button set or default button.
+constexpr UINT kBtnSets = 8, kDfltCols = 4;
+const uint8_t kDfltBtns[kBtnSets][kDfltCols] = {
     {IDCANCEL, 0, 0, 0},             // MB_OK: the box's close command
     {IDOK, IDCANCEL, 0, 0},          // MB_OKCANCEL
     {IDABORT, IDRETRY, IDIGNORE, 0}, // MB_ABORTRETRYIGNORE
@@ -41,6 +44,7 @@ struct TMbacJob : public TYdBsMem {
 };
 
 std::atomic<uint32_t> g_Left{0};
+bool StationVisible(uint32_t& err);
 std::atomic<TStationVisFn> g_StationVis{StationVisible};
 
 // Runs on a pool thread: the job's countdown thread may still be waiting for windows that answer slowly.
@@ -78,9 +82,13 @@ void TMsgBoxAutoCloser::Set(const char* text, const char* caption, uint32_t styl
   m_Style = style;
 }
 
-uint32_t TMsgBoxAutoCloser::DfltBtn(uint32_t style) { return kDfltBtns[style & 7][(style & 0x300) >> 8]; }
+namespace {
+uint32_t DfltBtn(uint32_t style) {
+  return kDfltBtns[(style & MB_TYPEMASK) % kBtnSets][(style & MB_DEFMASK) / MB_DEFBUTTON2 % kDfltCols];
+}
 
-TStr TMsgBoxAutoCloser::CntDwnTxt(uint32_t sec) {
+// "%u" below a minute, "%u:%02u" below an hour, "%u:%02u:%02u" from an hour on.
+TStr CntDwnTxt(uint32_t sec) {
   TStr s;
   if (sec < 60)
     s.Fmt("%u", sec);
@@ -90,6 +98,7 @@ TStr TMsgBoxAutoCloser::CntDwnTxt(uint32_t sec) {
     s.Fmt("%u:%02u:%02u", sec / 3600, sec / 60 % 60, sec % 60);
   return s;
 }
+}  // namespace
 
 TRes TMsgBoxAutoCloser::Exec() {
   // The thread's message queue must exist before the box can close, or the caller's WM_QUIT is lost.
@@ -141,8 +150,7 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
   TRes res;
   DWORD start = GetTickCount();
   if (!IsWindow(box)) return res;
-  uint32_t shown = 0;
-  for (;;) {
+  for (uint32_t shown = 0;;) {
     uint32_t elapsed = (GetTickCount() - start) / 1000;
     if (elapsed >= m_TmOut) {
       uint32_t id = DfltBtn(m_Style);
@@ -154,14 +162,7 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
     }
     uint32_t left = m_TmOut - elapsed;
     if (left != shown) {
-      TStr cap(m_Cap);
-      cap += " [";
-      cap += CntDwnTxt(left);
-      cap += "]";
-      if (!SetWindowTextW(box, TxtW(cap.Str()).c_str())) {
-        DWORD err = GetLastError();
-        res.Add(TRes(err ? err : ERROR_INVALID_WINDOW_HANDLE, "The box's caption could not be changed. "));
-      }
+      if (uint32_t err = ShowLeft(box, left)) res.Add(TRes(err, "The box's caption could not be changed. "));
     }
     Sleep(kTickMs);
     if (!IsWindow(box)) break;
@@ -170,6 +171,18 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
   return res;
 }
 
+// The caption followed by the time left in brackets; 0 or the system's error code.
+uint32_t TMsgBoxAutoCloser::ShowLeft(HWND box, uint32_t left) const {
+  TStr cap(m_Cap);
+  cap += " [";
+  cap += CntDwnTxt(left);
+  cap += "]";
+  if (SetWindowTextW(box, TxtW(cap.Str()).c_str())) return 0;
+  DWORD err = GetLastError();
+  return err ? err : ERROR_INVALID_WINDOW_HANDLE;
+}
+
+namespace {
 bool StationVisible(uint32_t& err) {
   err = 0;
   USEROBJECTFLAGS uof = {};
@@ -181,6 +194,7 @@ bool StationVisible(uint32_t& err) {
   }
   return (uof.dwFlags & WSF_VISIBLE) != 0;
 }
+}  // namespace
 
 TStationVisFn SetStationVisFn(TStationVisFn fn) { return g_StationVis.exchange(fn ? fn : StationVisible); }
 
@@ -225,4 +239,4 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   return res;
 }
 
-uint32_t MsgBoxACLeft() { return g_Left.load(); }
+uint32_t TMsgBoxACProbe::Left() { return g_Left.load(); }

@@ -15,14 +15,10 @@ class TMsgBoxAutoCloser : public TCommand {
   // or the first failure to change the caption.
   TRes Exec() override;
 
-  // The command identifier pressed when the time is up (0: none) for the style's buttons and default button.
-  static uint32_t DfltBtn(uint32_t style);
-  // "%u" below a minute, "%u:%02u" below an hour, "%u:%02u:%02u" from an hour on.
-  static TStr CntDwnTxt(uint32_t sec);
-
  private:
   uint32_t FindBox(HWND& ctl) const;
   TRes CntDwn(HWND ctl) const;
+  uint32_t ShowLeft(HWND box, uint32_t left) const;
 
   TStr m_Txt;
   TStr m_Cap;
@@ -39,10 +35,13 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
 // False when the process's window station is not visible (a service, a task that runs whether a user is
 // logged on or not): a box there waits for nobody. True with err set when the flags cannot be read.
 typedef bool (*TStationVisFn)(uint32_t& err);
-bool StationVisible(uint32_t& err);  // the system's answer; always visible under Wine
-// Replaces the query for tests (null: the system's again); returns the one in use before.
+// Replaces the system's answer (always visible under Wine) for tests (null: the system's again); returns
+// the one in use before.
 TStationVisFn SetStationVisFn(TStationVisFn fn);
 
-// Countdown threads that were still running when their box call had to return without them (windows
-// they read answered slowly) and that have not ended since. Their objects are freed when they end.
-uint32_t MsgBoxACLeft();
+// What tests look at inside the box call.
+struct TMsgBoxACProbe {
+  // Countdown threads that were still running when their box call had to return without them (windows
+  // they read answered slowly) and that have not ended since. Their objects are freed when they end.
+  static uint32_t Left();
+};

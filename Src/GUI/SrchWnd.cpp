@@ -1,5 +1,7 @@
 #include "GUI/SrchWnd.h"
 
+#include <exception>
+
 #include "Log/Log.h"
 
 namespace {
@@ -47,6 +49,21 @@ bool WndTxt(HWND wnd, std::wstring& txt) {
   return true;
 }
 
+namespace {
+// The state of one search, handed to SrchWndProc by the enumeration functions.
+struct TSrchCtx {
+  TSrchCtx(const TQueue<TStr>& names, TStrCmpCmd& cmp, DWORD pid) : Cmp(&cmp), Pos(names), Pid(pid) {}
+  HWND Found = nullptr;      // the window that matched a name last
+  TStrCmpCmd* Cmp;
+  TStack<HWND> Wnds;         // every window that matched a name, in match order
+  TQueueCIter<TStr> Pos;     // the name the next window is compared with
+  bool Done = false;         // the whole path matched
+  std::exception_ptr Err;    // an exception is carried past the system's enumeration, never through it
+  TRes CmpRes;               // a comparison that failed ends the search with its result
+  DWORD Pid;                 // only windows of this process are compared; 0: any process
+  uint32_t Mute = 0;         // windows that did not answer the text query in time
+};
+
 BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
   TSrchCtx& ctx = *reinterpret_cast<TSrchCtx*>(prm);
   if (!wnd || ctx.Pos.End()) return TRUE;
@@ -79,6 +96,7 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM prm) {
   }
 }
 
+// The text of the search's trace line: ::SrchWnd('first','second') found 0x00012345
 TStr SrchWndTrc(const TQueue<TStr>& names, HWND found) {
   TStr list;
   for (TQueueCIter<TStr> it(names); !it.End(); it.Next()) {
@@ -91,6 +109,7 @@ TStr SrchWndTrc(const TQueue<TStr>& names, HWND found) {
   s.Fmt("::SrchWnd(%s) found %#010x", list.Str(), (unsigned)(uintptr_t)found);
   return s;
 }
+}  // namespace
 
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp, DWORD pid) {
   TStrCmpCmd* strCmp = dynamic_cast<TStrCmpCmd*>(&cmp);

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <exception>
 #include <string>
 
 #include "Lib/Command.h"
@@ -28,22 +27,6 @@ class TStrCmpCmd : public TCommand {
   bool m_Eq = false;
 };
 
-// The state of one search, handed to SrchWndProc by the enumeration functions.
-struct TSrchCtx {
-  TSrchCtx(const TQueue<TStr>& names, TStrCmpCmd& cmp, DWORD pid) : Cmp(&cmp), Pos(names), Pid(pid) {}
-  HWND Found = nullptr;      // the window that matched a name last
-  TStrCmpCmd* Cmp;
-  TStack<HWND> Wnds;         // every window that matched a name, in match order
-  TQueueCIter<TStr> Pos;     // the name the next window is compared with
-  bool Done = false;         // the whole path matched
-  std::exception_ptr Err;    // an exception is carried past the system's enumeration, never through it
-  TRes CmpRes;               // a comparison that failed ends the search with its result
-  DWORD Pid;                 // only windows of this process are compared; 0: any process
-  uint32_t Mute = 0;         // windows that did not answer the text query in time
-};
-
-BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
-
 // Depth-first in enumeration order; the first complete path wins. A failed attempt below a window is
 // not undone: later windows are compared with the later names, and a path that never completes
 // reports the last window that matched a name. cmp must be a TStrCmpCmd (or derived from it). With a
@@ -51,9 +34,6 @@ BOOL CALLBACK SrchWndProc(HWND wnd, LPARAM ctx);
 // The result is an error only when the enumeration or a comparison failed; found is null when nothing matched.
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp, DWORD pid = 0);
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, DWORD pid = 0);  // exact comparison
-
-// The text of the search's trace line: ::SrchWnd('first','second') found 0x00012345
-TStr SrchWndTrc(const TQueue<TStr>& names, HWND found);
 
 // A window's wide text read by window messages (so other threads' windows answer too); empty when it has
 // none or when it is longer than WND_TXT_MAX. False when the window did not answer within WND_TXT_TMOUT_MS

@@ -104,12 +104,69 @@ void Put2(char* p, int v) {
   p[1] = static_cast<char>('0' + v % 10);
 }
 
+// Every apostrophe is doubled up for the first pass, which gives it back as it stood for the second:
+// inside literal text a literal apostrophe "''" becomes "''''", and a quote that opens or closes literal
+// text becomes "'''". The platform reads "''" outside literal text as an empty literal text (it opens
+// and closes one), so there it is two quotes of three apostrophes each.
+TStr ProtectQuotes(const char* fmt, bool& hasApos) {
+  TStr prot;
+  bool inLit = false;
+  for (const char* p = fmt; *p; p++) {
+    if (*p != '\'') {
+      prot.Ins(p, prot.Len(), 1);
+      continue;
+    }
+    hasApos = true;
+    if (inLit && p[1] == '\'') {
+      prot.Add("''''");
+      p++;
+    } else {
+      prot.Add("'''");
+      inLit = !inLit;
+    }
+  }
+  return prot;
+}
+
+// Milliseconds: "ii" three digits, "i" without padding, outside quoted text only.
+TStr PutMSec(const char* txt, unsigned msec, bool hasApos) {
+  char ms3[4], ms[4];
+  std::snprintf(ms3, sizeof(ms3), "%03u", msec);
+  std::snprintf(ms, sizeof(ms), "%u", msec);
+  TStr out;
+  for (const char* p = txt; *p; p++) {
+    if (hasApos && *p == '\'') {
+      const char* end = std::strchr(p + 1, '\'');
+      if (!end) end = p + std::strlen(p) - 1;
+      out.Ins(p, out.Len(), static_cast<uint32_t>(end - p + 1));
+      p = end;
+    } else if (p[0] == 'i' && p[1] == 'i') {
+      out.Add(ms3);
+      p++;
+    } else if (*p == 'i') {
+      out.Add(ms);
+    } else {
+      out.Ins(p, out.Len(), 1);
+    }
+  }
+  return out;
+}
+
+// One pass of the platform's date or time formatting, into a buffer of the size it asks for.
+typedef int(WINAPI* TPlatformFmtFn)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
+bool PlatformFmt(TPlatformFmtFn fn, uint32_t lcid, const SYSTEMTIME& st, const char* fmt, TStr& out) {
+  int n = fn(lcid, 0, &st, fmt, nullptr, 0);
+  if (n <= 0) return false;
+  TCharBuf buf(static_cast<size_t>(n));
+  if (fn(lcid, 0, &st, fmt, buf.Chars(), n) <= 0) return false;
+  out.Set(buf.Chars());
+  return true;
+}
+
 }  // namespace
 
 uint32_t (*TickCnt)() = SysTickCnt;
 
-uint32_t BTmErrFrmtDate() { return ErrCodes()[E_FRMT_DATE]; }
-uint32_t BTmErrFrmtTime() { return ErrCodes()[E_FRMT_TIME]; }
 uint32_t BTmErrYr() { return ErrCodes()[E_YR]; }
 uint32_t BTmErrMon() { return ErrCodes()[E_MON]; }
 uint32_t BTmErrDay() { return ErrCodes()[E_DAY]; }
@@ -126,11 +183,14 @@ int MonDays(int y, int m) {
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
+namespace {
+// Days from 1601-01-01 to 1 January of year y (y > 1600).
 uint32_t DaysBeforeYr(int y) {
   const TArray<TBTmYr>& t = YrTbl();
   if (y >= kFirstYr && static_cast<uint32_t>(y - kFirstYr) < t.Cnt()) return t[y - kFirstYr].Days;
   return static_cast<uint32_t>(DaysBefore(y));  // past the table
 }
+}  // namespace
 
 // ---- TBTm ----
 
@@ -282,58 +342,11 @@ TStr TBTm::ToStr() const {
 TStr TBTm::ToStr(const char* fmt, uint32_t lcid) const {
   if (!IsSet() || !fmt) return TStr();
   SYSTEMTIME st = ToSysTm();
-
-  // Every apostrophe is doubled up for the first pass, which gives it back as it stood for the second:
-  // inside literal text a literal apostrophe "''" becomes "''''", and a quote that opens or closes literal
-  // text becomes "'''". The platform reads "''" outside literal text as an empty literal text (it opens
-  // and closes one), so there it is two quotes of three apostrophes each.
-  TStr prot;
   bool hasApos = false;
-  bool inLit = false;
-  for (const char* p = fmt; *p; p++) {
-    if (*p != '\'') {
-      prot.Ins(p, prot.Len(), 1);
-      continue;
-    }
-    hasApos = true;
-    if (inLit && p[1] == '\'') {
-      prot.Add("''''");
-      p++;
-    } else {
-      prot.Add("'''");
-      inLit = !inLit;
-    }
-  }
-
-  int n = GetDateFormatA(lcid, 0, &st, prot.Str(), nullptr, 0);
-  if (n <= 0) return TStr();
-  TCharBuf dateBuf(static_cast<size_t>(n));
-  if (GetDateFormatA(lcid, 0, &st, prot.Str(), dateBuf.Chars(), n) <= 0) return TStr();
-
-  // Milliseconds: "ii" three digits, "i" without padding, outside quoted text only.
-  char ms3[4], ms[4];
-  std::snprintf(ms3, sizeof(ms3), "%03u", static_cast<unsigned>(st.wMilliseconds));
-  std::snprintf(ms, sizeof(ms), "%u", static_cast<unsigned>(st.wMilliseconds));
-  TStr timeFmt;
-  for (const char* p = dateBuf.Chars(); *p; p++) {
-    if (hasApos && *p == '\'') {
-      const char* end = std::strchr(p + 1, '\'');
-      if (!end) end = p + std::strlen(p) - 1;
-      timeFmt.Ins(p, timeFmt.Len(), static_cast<uint32_t>(end - p + 1));
-      p = end;
-    } else if (p[0] == 'i' && p[1] == 'i') {
-      timeFmt.Add(ms3);
-      p++;
-    } else if (*p == 'i') {
-      timeFmt.Add(ms);
-    } else {
-      timeFmt.Ins(p, timeFmt.Len(), 1);
-    }
-  }
-
-  n = GetTimeFormatA(lcid, 0, &st, timeFmt.Str(), nullptr, 0);
-  if (n <= 0) return TStr();
-  TCharBuf timeBuf(static_cast<size_t>(n));
-  if (GetTimeFormatA(lcid, 0, &st, timeFmt.Str(), timeBuf.Chars(), n) <= 0) return TStr();
-  return TStr(timeBuf.Chars());
+  TStr prot = ProtectQuotes(fmt, hasApos);
+  TStr dateTxt, timeTxt;
+  if (!PlatformFmt(GetDateFormatA, lcid, st, prot.Str(), dateTxt)) return TStr();
+  TStr timeFmt = PutMSec(dateTxt.Str(), st.wMilliseconds, hasApos);
+  if (!PlatformFmt(GetTimeFormatA, lcid, st, timeFmt.Str(), timeTxt)) return TStr();
+  return timeTxt;
 }

@@ -27,9 +27,8 @@ struct TBTmYr {
   uint32_t Days;  // from 1601-01-01 to 1 January of the year
 };
 
-// Own error codes of SetDate/SetTime (registered once, in this order, at program start).
-uint32_t BTmErrFrmtDate();  // "date separator not found"; nothing returns it
-uint32_t BTmErrFrmtTime();  // "time separator not found"; nothing returns it
+// Own error codes of SetDate/SetTime, registered once at program start after the two format errors that
+// nothing returns.
 uint32_t BTmErrYr();
 uint32_t BTmErrMon();
 uint32_t BTmErrDay();
@@ -69,14 +68,14 @@ class TBTm : public TTm {
   int MSec() const override;
   SYSTEMTIME ToSysTm() const;
   bool IsLater(const TBTm& o) const;
-  double Val() const { return m_Val; }
 
   // "yyyy-MM-dd HH:mm:ss", empty for an unset value and for the very first instant of 1601-01-01.
   TStr ToStr() const override;
   // Date and time pictures of the platform plus "ii" (milliseconds, three digits) and "i" (milliseconds).
-  TStr ToStr(const char* fmt, uint32_t lcid = 0x400) const;
+  TStr ToStr(const char* fmt, uint32_t lcid = LOCALE_USER_DEFAULT) const;
 
  private:
+  friend struct TBTmProbe;  // tests read the day count
   void Dt(int& y, int& m, int& d) const;
   int MSecOfDay() const;
   double m_Val;
@@ -84,7 +83,6 @@ class TBTm : public TTm {
 
 bool IsLeap(int y);
 int MonDays(int y, int m);
-uint32_t DaysBeforeYr(int y);  // days from 1601-01-01 to 1 January of year y (y > 1600)
 
 // The system's millisecond tick count (GetTickCount), which wraps after 49.7 days: every elapsed time is an
 // unsigned difference of two readings. Tests put it just before the wrap.

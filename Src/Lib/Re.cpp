@@ -378,6 +378,7 @@ struct TExec {
   bool Match(const char* prog);
   size_t Repeat(const char* p);
   bool Try(const char* s, const char* prog);
+  bool FindStart(const TReProg* prog);
 
   bool Stop(const char* msg) {
     Err(msg);
@@ -516,6 +517,36 @@ bool TExec::Match(const char* prog) {
   return Stop("corrupted pointers");
 }
 
+// Hints for skipping hopeless start positions, from the single top-level alternative.
+void SetHints(TReProg* r, int flags) {
+  const char* scan = r->Prog + 1;
+  if (Op(Next(scan)) != END) return;
+  scan = Operand(scan);
+  if (Op(scan) == EXACTLY)
+    r->Start = *Operand(scan);
+  else if (Op(scan) == BOL)
+    r->Anch = 1;
+  if (!(flags & SPSTART)) return;
+  const char* longest = nullptr;
+  size_t len = 0;
+  for (; scan; scan = Next(scan)) {
+    if (Op(scan) == EXACTLY && std::strlen(Operand(scan)) >= len) {
+      longest = Operand(scan);
+      len = std::strlen(longest);
+    }
+  }
+  r->Must = longest;
+  r->MustLen = static_cast<int32_t>(len);
+}
+
+// False when the program's required literal is not in the text, so that no start can match.
+bool HasMust(const TReProg* prog, const char* text) {
+  if (!prog->Must) return true;
+  for (const char* s = text; (s = std::strchr(s, prog->Must[0])) != nullptr; s++)
+    if (std::strncmp(s, prog->Must, prog->MustLen) == 0) return true;
+  return false;
+}
+
 bool TExec::Try(const char* s, const char* prog) {
   Input = s;
   UndoCnt = 0;
@@ -524,6 +555,21 @@ bool TExec::Try(const char* s, const char* prog) {
   StartP[0] = s;
   EndP[0] = Input;
   return true;
+}
+
+// Tries the start positions from the left (only the first when anchored, only those holding the hint
+// character when there is one); true at the first that matches.
+bool TExec::FindStart(const TReProg* prog) {
+  if (prog->Anch) return Try(Bol, ProgBeg);
+  if (prog->Start != '\0') {
+    for (const char* s = Bol; !Abort && (s = std::strchr(s, prog->Start)) != nullptr; s++)
+      if (Try(s, ProgBeg)) return true;
+    return false;
+  }
+  for (const char* s = Bol;; s++) {
+    if (Try(s, ProgBeg)) return true;
+    if (Abort || *s == '\0') return false;
+  }
 }
 
 }  // namespace
@@ -567,27 +613,7 @@ TReProg* ReComp(const char* pattern) {
     return nullptr;
   }
 
-  // Hints for skipping hopeless start positions, from the single top-level alternative.
-  const char* scan = r->Prog + 1;
-  if (Op(Next(scan)) == END) {
-    scan = Operand(scan);
-    if (Op(scan) == EXACTLY)
-      r->Start = *Operand(scan);
-    else if (Op(scan) == BOL)
-      r->Anch = 1;
-    if (flags & SPSTART) {
-      const char* longest = nullptr;
-      size_t len = 0;
-      for (; scan; scan = Next(scan)) {
-        if (Op(scan) == EXACTLY && std::strlen(Operand(scan)) >= len) {
-          longest = Operand(scan);
-          len = std::strlen(longest);
-        }
-      }
-      r->Must = longest;
-      r->MustLen = static_cast<int32_t>(len);
-    }
-  }
+  SetHints(r, flags);
   return r;
 }
 
@@ -602,34 +628,13 @@ int ReExec(const TReProg* prog, const char* text, TReMatch& m) {
     return 0;
   }
 
-  if (prog->Must) {
-    const char* s = text;
-    while ((s = std::strchr(s, prog->Must[0])) != nullptr) {
-      if (std::strncmp(s, prog->Must, prog->MustLen) == 0) break;
-      s++;
-    }
-    if (!s) return 0;
-  }
+  if (!HasMust(prog, text)) return 0;
 
   TExec x;
   x.Bol = text;
   x.ProgBeg = prog->Prog + 1;
   x.ProgEnd = prog->Prog + prog->ProgLen;
-  bool found = false;
-  if (prog->Anch) {
-    found = x.Try(text, x.ProgBeg);
-  } else if (prog->Start != '\0') {
-    for (const char* s = text; !found && !x.Abort && (s = std::strchr(s, prog->Start)) != nullptr; s++)
-      found = x.Try(s, x.ProgBeg);
-  } else {
-    const char* s = text;
-    for (;;) {
-      found = x.Try(s, x.ProgBeg);
-      if (found || x.Abort || *s == '\0') break;
-      s++;
-    }
-  }
-  if (!found) return 0;
+  if (!x.FindStart(prog)) return 0;
   for (int i = 0; i < RE_NSUB; i++) {
     m.StartP[i] = x.StartP[i];
     m.EndP[i] = x.EndP[i];

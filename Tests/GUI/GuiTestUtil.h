@@ -2,7 +2,8 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,79 +13,66 @@
 #include "Platform.h"
 #include "TestUtil.h"
 
-// The process trace log's lines during a test.
-using TraceTap = yt::TTraceTap;
+using Strs = std::vector<std::string>;
 
-// Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take
-// turns); windows the test made on its thread are destroyed at its end.
+// Holds the desktop for one test (searches visit all top-level windows, so parallel test processes take turns);
+// windows the test made on its thread are destroyed at its end.
 class GuiTest : public testing::Test {
  protected:
   void SetUp() override {
     YT_NEEDS_DESKTOP();
-    m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop");
-    if (m_Mtx) WaitForSingleObject(m_Mtx, kDesktopWaitMs);
-    m_Trc.reset(new TraceTap);
+    if ((m_Mtx = CreateMutexA(nullptr, FALSE, "YD_GuiTest_Desktop")) != nullptr) WaitForSingleObject(m_Mtx, kDeskMs);
   }
   void TearDown() override {
     EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL { return DestroyWindow(w), TRUE; }, 0);
-    m_Trc.reset();
     if (m_Mtx) ReleaseMutex(m_Mtx), CloseHandle(m_Mtx);
   }
-  static constexpr DWORD kDesktopWaitMs = 120000;  // other desktop tests may hold the desktop this long together
+  static constexpr DWORD kDeskMs = 120000;  // other desktop tests may hold the desktop this long together
   HANDLE m_Mtx = nullptr;
-  std::unique_ptr<TraceTap> m_Trc;
+  yt::TTraceTap m_Trc;
 };
 
-// A STATIC window: top-level (a popup) without a parent, else a child. Text may be empty.
+// A STATIC window: top-level (a popup) without a parent, else a child.
 inline HWND GuiMkWnd(const char* txt, HWND parent = nullptr, DWORD exStyle = 0) {
-  DWORD style = (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE;
-  return CreateWindowExA(exStyle, "STATIC", txt, style, 10, 10, 200, 60, parent, nullptr, nullptr, nullptr);
+  return CreateWindowExA(exStyle, "STATIC", txt, (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, 10, 10, 200, 60, parent,
+                         nullptr, nullptr, nullptr);
 }
 
-// Watches this thread's message box from another thread as a user would: records each new caption and may
-// press a button, not before afterMs and, with onCountdown, not before a countdown shows. A box that has not
-// appeared within appearMs is not waited for any longer.
-class BoxWatch {
- public:
-  static constexpr DWORD kBoxAppearMs = 10000;  // a box appears within a fraction of a second, even when loaded
-  explicit BoxWatch(int pressId = 0, DWORD afterMs = 0, bool onCountdown = false, DWORD appearMs = kBoxAppearMs)
-      : m_Tid(GetCurrentThreadId()), m_T([=] { Run(pressId, afterMs, onCountdown, appearMs); }) {}
-  ~BoxWatch() { Join(); }
-  void Join() { m_T.joinable() ? m_T.join() : void(); }
-  // The bracketed countdowns seen, in order ("[3]" from "Cap [3]").
-  std::vector<std::string> Brackets() const {
-    std::vector<std::string> out;
-    for (const std::string& c : Caps)
-      if (c.rfind(" [") != std::string::npos && c.back() == ']') out.push_back(c.substr(c.rfind(" [") + 1));
-    return out;
-  }
-
+// What a box call on this thread showed to a user watching from another thread: its result, every caption (no
+// repeats), the countdowns among them ("[3]" from "Cap [3]"), how long the call took and how long after the
+// user's press it returned. The user presses pressId, not before afterMs (with onCountdown not before a
+// countdown shows); a box not there within appearMs is not waited for, one is watched for a minute at most.
+struct TBoxRun {
+  int Res = 0;
   HWND Box = nullptr;
-  std::vector<std::string> Caps;  // every caption seen, in order, no repeats
-  DWORD TmPressed = 0;            // ticks when a button was pressed
-
- private:
-  static constexpr DWORD kBoxLifeMs = 60000;    // the longest a watched box may stay open
-  static constexpr DWORD kPollMs = 20;          // well below the countdown's second
-  void Run(int pressId, DWORD afterMs, bool onCountdown, DWORD appearMs) {
-    for (DWORD t0 = GetTickCount(); !Box && GetTickCount() - t0 < appearMs; Sleep(kPollMs)) {
-      EnumThreadWindows(m_Tid, [](HWND w, LPARAM p) -> BOOL {
-        char cls[16] = "";
-        GetClassNameA(w, cls, sizeof(cls));
-        return lstrcmpA(cls, "#32770") == 0 ? (*reinterpret_cast<HWND*>(p) = w, FALSE) : TRUE;
-      }, reinterpret_cast<LPARAM>(&Box));
-    }
-    for (DWORD found = GetTickCount(); Box && GetTickCount() - found < kBoxLifeMs; Sleep(kPollMs)) {
-      char buf[512] = "";
-      GetWindowTextA(Box, buf, sizeof(buf));
-      if (!IsWindow(Box)) return;
-      if (Caps.empty() || Caps.back() != buf) Caps.push_back(buf);
-      if (pressId && !TmPressed && GetTickCount() - found >= afterMs && (!onCountdown || !Brackets().empty())) {
-        TmPressed = GetTickCount();
-        PostMessageA(Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
-      }
-    }
-  }
-  DWORD m_Tid;
-  std::thread m_T;
+  Strs Caps, Brackets;
+  DWORD Took = 0, AfterPress = 0;
 };
+inline TBoxRun RunBox(const std::function<int()>& call, int pressId = 0, DWORD afterMs = 0, bool onCountdown = false,
+                      DWORD appearMs = 10000) {
+  TBoxRun b;
+  DWORD tid = GetCurrentThreadId(), pressed = 0;
+  std::thread user([&] {
+    for (DWORD t0 = GetTickCount(); !b.Box && GetTickCount() - t0 < appearMs; Sleep(20))
+      for (HWND w = nullptr; !b.Box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+        if (GetWindowThreadProcessId(w, nullptr) == tid) b.Box = w;
+    for (DWORD found = GetTickCount(); b.Box && GetTickCount() - found < 60000; Sleep(20)) {
+      char cap[512] = "";
+      GetWindowTextA(b.Box, cap, sizeof cap);
+      if (!IsWindow(b.Box)) break;
+      if (b.Caps.empty() || b.Caps.back() != cap) {
+        b.Caps.push_back(cap);
+        const char* br = strstr(cap, " [");
+        if (br && b.Caps.back().back() == ']') b.Brackets.push_back(br + 1);
+      }
+      if (pressId && !pressed && GetTickCount() - found >= afterMs && (!onCountdown || !b.Brackets.empty()))
+        pressed = GetTickCount(), PostMessageA(b.Box, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), 0);
+    }
+  });
+  DWORD t0 = GetTickCount();
+  b.Res = call();
+  b.Took = GetTickCount() - t0;
+  user.join();
+  b.AfterPress = t0 + b.Took - pressed;
+  return b;
+}
