@@ -13,8 +13,7 @@
 namespace {
 
 std::vector<std::string> g_Lines;
-bool g_Reenter = false;
-bool g_Throw = false;
+bool g_Reenter = false, g_Throw = false;
 
 void Record(const char* tp, const char* fmt, va_list args) {
   char txt[256];
@@ -24,31 +23,18 @@ void Record(const char* tp, const char* fmt, va_list args) {
   if (g_Throw) throw std::runtime_error("writer failed");
 }
 
-// Puts back whatever writer the process had (the trace log, when a test made it).
-class TWriterSwap {
- public:
-  explicit TWriterSwap(TTraceFn fn) : m_Old(SetTraceFn(fn)) {}
-  ~TWriterSwap() { SetTraceFn(m_Old); }
-
- private:
-  TTraceFn m_Old;
-};
-
 TEST(TraceSink, LinesReachTheWriterOnceWithoutRecursion) {
-  g_Lines.clear();
-  {
-    TWriterSwap w(Record);
-    Trace("AB.", "n=%u,s=%s", 7u, "%s%n");
-    g_Reenter = true;
-    Trace("RE.", "%s", "outer");
-    g_Reenter = false;
-    g_Throw = true;
-    EXPECT_THROW(Trace("TH.", "%s", "throws"), std::runtime_error);
-    g_Throw = false;
-    Trace("OK.", "%s", "after the throw");
-    SetTraceFn(nullptr);
-    Trace("NO.", "%s", "no writer");
-  }
+  TTraceFn old = SetTraceFn(Record);  // the trace log's, when a test made it
+  Trace("AB.", "n=%u,s=%s", 7u, "%s%n");
+  g_Reenter = true;
+  Trace("RE.", "%s", "outer");
+  g_Reenter = false, g_Throw = true;
+  EXPECT_THROW(Trace("TH.", "%s", "throws"), std::runtime_error);
+  g_Throw = false;
+  Trace("OK.", "%s", "after the throw");
+  SetTraceFn(nullptr);
+  Trace("NO.", "%s", "no writer");
+  SetTraceFn(old);
   EXPECT_EQ(g_Lines, (std::vector<std::string>{"AB. n=7,s=%s%n", "RE. outer", "TH. throws", "OK. after the throw"}));
 }
 
