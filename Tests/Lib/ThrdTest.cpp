@@ -1,18 +1,21 @@
-// Threads, handles and mutexes.
+// Threads, handles, mutexes and the trace sink below the log.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Lib/Command.h"
 #include "Lib/Thrd.h"
+#include "Lib/Trace.h"
 #include "TestUtil.h"
 
-// What the product never asks of a thread: resuming one started suspended, reading its exit code.
-struct TThrdProbe {
-  static uint32_t Resume(TThrd& t) { return ResumeThread(t.m_H.Get()) == DWORD(-1) ? GetLastError() : 0; }
+struct TThrdProbe {  // what the product never asks of a thread: resuming it, its exit code
+  static bool Resume(TThrd& t) { return ResumeThread(t.m_H.Get()) != DWORD(-1); }
   static uint32_t Exit(TThrd& t) {
     DWORD code = 0;
     return GetExitCodeThread(t.m_H.Get(), &code) ? code : 0xFFFFFFFF;
@@ -23,27 +26,26 @@ namespace {
 
 const uint32_t kLong = 20000;  // a wait that must end: generous for a loaded machine
 
-// Mode 0 runs, 1 skips the run in Prepare, 2 throws a known exception, 3 an unknown one; or sums the wParam
-// of WM_USER messages until WM_QUIT (mode 4).
-struct TTestThrd : TThrd {
-  explicit TTestThrd(int mode = 0) : Mode(mode) {}
+// Mode 0 runs, 1 skips the run in Prepare, 2 throws a known exception, 3 an unknown one, 4 sums the wParam of
+// WM_USER messages until WM_QUIT. A command is run instead when given.
+struct TTestThrd : TCmdThrd {
+  explicit TTestThrd(int mode = 0, TCommand* cmd = nullptr) : TCmdThrd(cmd), Mode(mode) {}
   const int Mode;
   std::atomic<uint32_t> Sum{0};
-  HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ~TTestThrd() override { CloseHandle(Ready); }
+  THandle Ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   bool Prepare() override {
     MSG m;
     PeekMessageA(&m, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // makes the queue before anyone posts
-    return SetEvent(Ready), Mode != 1;
+    return SetEvent(Ready.Get()), Mode != 1;
   }
   void Exec() override {
     if (Mode == 2) throw EInvalidArgument("ThrdTest", 7, "x>0");
     if (Mode == 3) throw 42;
-    MSG m;
-    while (Mode == 4 && GetMessageA(&m, nullptr, 0, 0) > 0) Sum += m.message == WM_USER ? uint32_t(m.wParam) : 0;
+    if (Mode == 5) return TCmdThrd::Exec();
+    for (MSG m; Mode == 4 && GetMessageA(&m, nullptr, 0, 0) > 0;) Sum += m.message == WM_USER ? uint32_t(m.wParam) : 0;
     Sum += 5;
   }
-  uint32_t ExitVal() override { return Sum ? Sum.load() : 6; }
+  uint32_t ExitVal() override { return Mode == 5 ? TCmdThrd::ExitVal() : Sum ? Sum.load() : 6; }
 };
 
 struct TResCmd : TCommand {
@@ -52,68 +54,49 @@ struct TResCmd : TCommand {
   TRes Exec() override { return TRes(5, "test", Svrt); }
 };
 
-uint32_t RunToEnd(TThrd& t) {
-  EXPECT_EQ(t.Start(), 0u);
-  EXPECT_EQ(t.Wait(kLong), 0u);
-  return TThrdProbe::Exit(t);
-}
-
-// An exception ends the thread with 1359 and an "ST!" line carrying its message; a command's error gives 0.
+// An exception ends the thread with 1359 and an "ST!" line with its message. A command's result that is not an
+// error gives 1, an error (the base command has nothing to run) 0.
 TEST(Thrd, ExitCodes) {
   yt::TTraceTap tap({"ST!"});
-  TTestThrd run, skip(1), known(2), unknown(3);
-  EXPECT_EQ(RunToEnd(run), 5u);
-  EXPECT_EQ(RunToEnd(skip), 6u);  // Prepare said no: no run, yet the exit value is asked for
-  EXPECT_EQ(RunToEnd(known), 1359u);
-  EXPECT_EQ(RunToEnd(unknown), 1359u);
+  TCommand base;
+  TResCmd err(SVRT_ERR), ok(SVRT_OK), warn(SVRT_WARN), info(SVRT_INFO);
+  const struct { int mode; TCommand* cmd; uint32_t exit; } rows[] = {{0, nullptr, 5}, {1, nullptr, 6}, {2, nullptr, 1359},
+      {3, nullptr, 1359}, {5, &base, 0}, {5, nullptr, 0}, {5, &err, 0}, {5, &ok, 1}, {5, &warn, 1}, {5, &info, 1}};
+  for (const auto& r : rows) {
+    TTestThrd t(r.mode, r.cmd);
+    EXPECT_TRUE(t.Start() == 0 && t.Wait(kLong) == 0);
+    EXPECT_EQ(TThrdProbe::Exit(t), r.exit) << r.mode;
+  }
   EXPECT_EQ(tap.Count("ST! Thread routine exception", "[EInvalidArgument(x>0)] 'ThrdTest' line 7 ]."), 1);
   EXPECT_EQ(tap.Count("ST! Thread routine unknown exception"), 1);
-  struct { uint32_t svrt, exit; } cases[] = {{SVRT_ERR, 0}, {SVRT_OK, 1}, {SVRT_WARN, 1}, {SVRT_INFO, 1}};
-  for (const auto& c : cases) {
-    TResCmd cmd(c.svrt);
-    TCmdThrd t(&cmd);
-    EXPECT_EQ(RunToEnd(t), c.exit) << c.svrt;
-  }
-  TCommand base;  // the base command has nothing to run: an error
-  TCmdThrd b(&base), none(nullptr);
-  EXPECT_EQ(RunToEnd(b) + RunToEnd(none), 0u);
 }
 
-TEST(Thrd, StartSuspendedAndPerThreadMutex) {
+// Several threads post at once through the per-thread mutex, which lives with the object.
+TEST(Thrd, SuspendedStartPostingAndPerThreadMutex) {
   std::string name;
   {
-    TTestThrd t;
-    EXPECT_EQ(t.Wait(0), uint32_t(ERROR_INVALID_HANDLE));  // not started
+    TTestThrd t(4);
+    EXPECT_TRUE(t.Wait(0) == ERROR_INVALID_HANDLE && t.PostMsg(WM_USER, 1, 0) == ERROR_INVALID_THREAD_ID);
     ASSERT_EQ(t.Start(THRD_SUSPENDED), 0u);
     EXPECT_EQ(t.Wait(100), 258u);
     name = "YD_TThrd_" + std::to_string(t.Id());
     EXPECT_FALSE(THandle(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str())).IsNone()) << name;
-    ASSERT_EQ(TThrdProbe::Resume(t), 0u);
-    EXPECT_EQ(t.Wait(kLong), 0u);
-    EXPECT_EQ(TThrdProbe::Exit(t), 5u);
+    ASSERT_TRUE(TThrdProbe::Resume(t) && WaitForSingleObject(t.Ready.Get(), kLong) == WAIT_OBJECT_0);
+    std::atomic<int> failed{0};
+    auto post = [&] {
+      for (int j = 0; j < 100; ++j) failed += t.PostMsg(WM_USER, 2, 0) != 0;
+    };
+    std::thread p1(post), p2(post), p3(post);
+    p1.join(), p2.join(), p3.join();
+    EXPECT_TRUE(failed == 0 && t.PostMsg(WM_QUIT, 0, 0) == 0 && t.Wait(kLong) == 0);
+    EXPECT_EQ(TThrdProbe::Exit(t), 605u);
     EXPECT_EQ(t.Start(), uint32_t(ERROR_ALREADY_INITIALIZED));  // a thread object starts once
   }
-  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);  // the mutex lives with the object
+  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
 }
 
-TEST(Thrd, PostMsgReachesTheThreadFromSeveralPosters) {
-  TTestThrd t(4);
-  EXPECT_EQ(t.PostMsg(WM_USER, 1, 0), uint32_t(ERROR_INVALID_THREAD_ID));  // no thread yet
-  ASSERT_EQ(t.Start(), 0u);
-  ASSERT_EQ(WaitForSingleObject(t.Ready, kLong), WAIT_OBJECT_0);
-  std::atomic<int> failed{0};
-  auto post = [&] {
-    for (int j = 0; j < 100; ++j) failed += t.PostMsg(WM_USER, 2, 0) != 0;
-  };
-  std::thread p1(post), p2(post), p3(post);
-  p1.join(), p2.join(), p3.join();
-  EXPECT_EQ(failed, 0);
-  EXPECT_EQ(t.PostMsg(WM_QUIT, 0, 0), 0u);
-  EXPECT_EQ(t.Wait(kLong), 0u);
-  EXPECT_EQ(TThrdProbe::Exit(t), 605u);
-}
-
-// Handle numbers are reused at once, so whether an object is still held is seen through its name.
+// Handle numbers are reused at once, so whether an object is still held is seen through its name. The
+// invalid-handle value is stored as none: the current-process pseudo-handle has the same bits.
 TEST(Handle, OwnsMovesAndCloses) {
   const std::string name = "YD_ThrdTest_Owns" + std::to_string(GetCurrentProcessId());
   auto alive = [&] { return !THandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsNone(); };
@@ -123,9 +106,32 @@ TEST(Handle, OwnsMovesAndCloses) {
     c = std::move(b);
     EXPECT_TRUE(a.IsNone() && b.IsNone() && alive());
   }
-  EXPECT_FALSE(alive());  // closed by the last owner
   THandle inv(INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(inv.IsNone() && inv.Close() == 0);  // stored as none: the current-process pseudo-handle is never closed
+  EXPECT_TRUE(!alive() && inv.IsNone() && inv.Close() == 0);
+}
+
+std::vector<std::string> g_Lines;
+
+void Record(const char* tp, const char* fmt, va_list args) {
+  char txt[256];
+  vsnprintf(txt, sizeof txt, fmt, args);
+  g_Lines.push_back(std::string(tp) + " " + txt);
+  if (*tp == 'R') Trace("IN!", "%s", "from inside the writer");
+  if (*tp == 'T') throw std::runtime_error("writer failed");
+}
+
+// A line written from inside the writer is dropped instead of recursing; a writer that throws does not
+// silence the thread for good.
+TEST(TraceSink, LinesReachTheWriterOnceWithoutRecursion) {
+  TTraceFn old = SetTraceFn(Record);  // the trace log's, when a test made it
+  Trace("AB.", "n=%u,s=%s", 7u, "%s%n");
+  Trace("RE.", "%s", "outer");
+  EXPECT_THROW(Trace("TH.", "%s", "throws"), std::runtime_error);
+  Trace("OK.", "%s", "after the throw");
+  SetTraceFn(nullptr);
+  Trace("NO.", "%s", "no writer");
+  SetTraceFn(old);
+  EXPECT_EQ(g_Lines, (std::vector<std::string>{"AB. n=7,s=%s%n", "RE. outer", "TH. throws", "OK. after the throw"}));
 }
 
 }  // namespace

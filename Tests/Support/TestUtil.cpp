@@ -1,8 +1,6 @@
 #include "TestUtil.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -29,20 +27,10 @@ std::string ReadAll(const std::string& path) {
 
 bool WriteAll(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
   DWORD wr = 0;
-  bool ok = WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr) && wr == data.size();
-  CloseHandle(h);
-  return ok;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WaitFor(const std::function<bool()>& cond, int ms) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (; !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-    if (std::chrono::steady_clock::now() >= end) return false;
-  return true;
+  bool ok = h != INVALID_HANDLE_VALUE && WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr) &&
+            wr == data.size();
+  return h != INVALID_HANDLE_VALUE && CloseHandle(h) && ok;
 }
 
 std::vector<std::string> Lines(const std::string& s) {
@@ -107,29 +95,6 @@ int TTraceTap::Count(const std::string& start, const std::string& part) {
   return n;
 }
 
-std::string SelfCmd(const std::string& args) {
-  char exe[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  return std::string("\"") + exe + "\" " + args;
-}
-
-TProc::~TProc() {
-  if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
-}
-
-bool TProc::Start(std::string cmdLn) {
-  STARTUPINFOA si = {sizeof si};
-  return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-}
-
-DWORD TProc::Wait(DWORD ms) {
-  DWORD code = 0xFFFFFFFF;
-  return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
-}
-
-std::atomic<uint32_t> TTicksAt::s_Ofs{0};
-std::atomic<bool> TTicksAt::s_Running{false};
-
 TTicksAt::TTicksAt(uint32_t now, bool running) : m_Prev(TickCnt) {
   s_Running = running;
   Set(now);
@@ -137,9 +102,5 @@ TTicksAt::TTicksAt(uint32_t now, bool running) : m_Prev(TickCnt) {
 }
 
 TTicksAt::~TTicksAt() { TickCnt = m_Prev; }
-
-void TTicksAt::Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
-
-uint32_t TTicksAt::Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
 
 }  // namespace yt
