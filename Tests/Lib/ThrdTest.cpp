@@ -1,13 +1,10 @@
 // Threads, handles, mutexes and the trace sink below the log.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "Lib/Command.h"
 #include "Lib/Thrd.h"
@@ -16,20 +13,16 @@
 
 struct TThrdProbe {  // what the product never asks of a thread: resuming it, its exit code
   static bool Resume(TThrd& t) { return ResumeThread(t.m_H.Get()) != DWORD(-1); }
-  static uint32_t Exit(TThrd& t) {
-    DWORD code = 0;
-    return GetExitCodeThread(t.m_H.Get(), &code) ? code : 0xFFFFFFFF;
-  }
+  static uint32_t Exit(TThrd& t) { DWORD c = 0; return GetExitCodeThread(t.m_H.Get(), &c) ? c : 0xFFFFFFFF; }
 };
 
 namespace {
-
 const uint32_t kLong = 20000;  // a wait that must end: generous for a loaded machine
 
-// Mode 0 runs, 1 skips the run in Prepare, 2 throws a known exception, 3 an unknown one, 4 sums the wParam of
-// WM_USER messages until WM_QUIT. A command is run instead when given.
+// Mode 0 runs, 1 skips the run, 2 and 3 throw, 4 sums the wParam of WM_USER messages until WM_QUIT, 5 runs
+// the command.
 struct TTestThrd : TCmdThrd {
-  explicit TTestThrd(int mode = 0, TCommand* cmd = nullptr) : TCmdThrd(cmd), Mode(mode) {}
+  explicit TTestThrd(int mode, TCommand* cmd = nullptr) : TCmdThrd(cmd), Mode(mode) {}
   const int Mode;
   std::atomic<uint32_t> Sum{0};
   THandle Ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
@@ -49,31 +42,34 @@ struct TTestThrd : TCmdThrd {
 };
 
 struct TResCmd : TCommand {
-  explicit TResCmd(uint32_t svrt) : Svrt(svrt) {}
-  const uint32_t Svrt;
-  TRes Exec() override { return TRes(5, "test", Svrt); }
+  int Svrt = 0;
+  TRes Exec() override { return TRes(5, "test", uint32_t(Svrt)); }
 };
 
 // An exception ends the thread with 1359 and an "ST!" line with its message. A command's result that is not an
-// error gives 1, an error (the base command has nothing to run) 0.
+// error gives 1, an error 0 (the base command has nothing to run); Prepare's no skips the run, not the exit value.
 TEST(Thrd, ExitCodes) {
   yt::TTraceTap tap({"ST!"});
-  TCommand base;
-  TResCmd err(SVRT_ERR), ok(SVRT_OK), warn(SVRT_WARN), info(SVRT_INFO);
-  const struct { int mode; TCommand* cmd; uint32_t exit; } rows[] = {{0, nullptr, 5}, {1, nullptr, 6}, {2, nullptr, 1359},
-      {3, nullptr, 1359}, {5, &base, 0}, {5, nullptr, 0}, {5, &err, 0}, {5, &ok, 1}, {5, &warn, 1}, {5, &info, 1}};
+  // svrt: the command's result severity; -1 the base command, -2 no command.
+  const struct { int mode, svrt; uint32_t exit; } rows[] = {{0, 0, 5}, {1, 0, 6}, {2, 0, 1359}, {3, 0, 1359},
+      {5, -1, 0}, {5, -2, 0}, {5, SVRT_ERR, 0}, {5, SVRT_OK, 1}, {5, SVRT_WARN, 1}, {5, SVRT_INFO, 1}};
   for (const auto& r : rows) {
-    TTestThrd t(r.mode, r.cmd);
-    EXPECT_TRUE(t.Start() == 0 && t.Wait(kLong) == 0);
-    EXPECT_EQ(TThrdProbe::Exit(t), r.exit) << r.mode;
+    TCommand base;
+    TResCmd cmd;
+    cmd.Svrt = r.svrt;
+    TTestThrd t(r.mode, r.svrt == -2 ? nullptr : r.svrt == -1 ? &base : &cmd);
+    EXPECT_TRUE(t.Start() == 0 && t.Wait(kLong) == 0 && TThrdProbe::Exit(t) == r.exit) << r.mode << " " << r.exit;
   }
   EXPECT_EQ(tap.Count("ST! Thread routine exception", "[EInvalidArgument(x>0)] 'ThrdTest' line 7 ]."), 1);
   EXPECT_EQ(tap.Count("ST! Thread routine unknown exception"), 1);
 }
 
-// Several threads post at once through the per-thread mutex, which lives with the object.
+// Several threads post at once through the per-thread mutex, which lives with the object. The invalid-handle
+// value is stored as none: the current-process pseudo-handle has the same bits.
 TEST(Thrd, SuspendedStartPostingAndPerThreadMutex) {
   std::string name;
+  THandle inv(INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(inv.IsNone() && inv.Close() == 0);
   {
     TTestThrd t(4);
     EXPECT_TRUE(t.Wait(0) == ERROR_INVALID_HANDLE && t.PostMsg(WM_USER, 1, 0) == ERROR_INVALID_THREAD_ID);
@@ -88,50 +84,29 @@ TEST(Thrd, SuspendedStartPostingAndPerThreadMutex) {
     };
     std::thread p1(post), p2(post), p3(post);
     p1.join(), p2.join(), p3.join();
-    EXPECT_TRUE(failed == 0 && t.PostMsg(WM_QUIT, 0, 0) == 0 && t.Wait(kLong) == 0);
-    EXPECT_EQ(TThrdProbe::Exit(t), 605u);
+    EXPECT_TRUE(failed == 0 && t.PostMsg(WM_QUIT, 0, 0) == 0 && t.Wait(kLong) == 0 && TThrdProbe::Exit(t) == 605);
     EXPECT_EQ(t.Start(), uint32_t(ERROR_ALREADY_INITIALIZED));  // a thread object starts once
   }
-  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
-}
-
-// Handle numbers are reused at once, so whether an object is still held is seen through its name. The
-// invalid-handle value is stored as none: the current-process pseudo-handle has the same bits.
-TEST(Handle, OwnsMovesAndCloses) {
-  const std::string name = "YD_ThrdTest_Owns" + std::to_string(GetCurrentProcessId());
-  auto alive = [&] { return !THandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())).IsNone(); };
-  {
-    THandle a(CreateEventA(nullptr, TRUE, FALSE, name.c_str())), c;
-    THandle b(std::move(a));
-    c = std::move(b);
-    EXPECT_TRUE(a.IsNone() && b.IsNone() && alive());
-  }
-  THandle inv(INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(!alive() && inv.IsNone() && inv.Close() == 0);
-}
-
-std::vector<std::string> g_Lines;
-
-void Record(const char* tp, const char* fmt, va_list args) {
-  char txt[256];
-  vsnprintf(txt, sizeof txt, fmt, args);
-  g_Lines.push_back(std::string(tp) + " " + txt);
-  if (*tp == 'R') Trace("IN!", "%s", "from inside the writer");
-  if (*tp == 'T') throw std::runtime_error("writer failed");
+  EXPECT_TRUE(THandle(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str())).IsNone());  // closed by its owner
 }
 
 // A line written from inside the writer is dropped instead of recursing; a writer that throws does not
 // silence the thread for good.
 TEST(TraceSink, LinesReachTheWriterOnceWithoutRecursion) {
-  TTraceFn old = SetTraceFn(Record);  // the trace log's, when a test made it
+  static std::vector<std::string> lines;
+  TTraceFn old = SetTraceFn([](const char* tp, const char* fmt, va_list args) {
+    char txt[256];
+    vsnprintf(txt, sizeof txt, fmt, args);
+    lines.push_back(std::string(tp) + " " + txt);
+    if (*tp == 'R') Trace("IN!", "%s", "from inside the writer");
+    if (*tp == 'T') throw std::runtime_error("writer failed");
+  });
   Trace("AB.", "n=%u,s=%s", 7u, "%s%n");
   Trace("RE.", "%s", "outer");
   EXPECT_THROW(Trace("TH.", "%s", "throws"), std::runtime_error);
   Trace("OK.", "%s", "after the throw");
-  SetTraceFn(nullptr);
-  Trace("NO.", "%s", "no writer");
-  SetTraceFn(old);
-  EXPECT_EQ(g_Lines, (std::vector<std::string>{"AB. n=7,s=%s%n", "RE. outer", "TH. throws", "OK. after the throw"}));
+  SetTraceFn(old);  // the trace log's, when a test made it
+  EXPECT_EQ(lines, (std::vector<std::string>{"AB. n=7,s=%s%n", "RE. outer", "TH. throws", "OK. after the throw"}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Where a test program runs: Wine or Windows, its folder, whether a desktop can show windows, and the code page
-// the Russian texts need. Tests that depend on one of these ask here, then assert what each platform does or skip.
+// Where a test program runs (Wine or Windows, its folder, a desktop, the code page): tests ask here, then skip or
+// assert what each platform does.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace yt {
-
 inline bool OnWine() {  // Wine's ntdll exports wine_get_version; Windows' does not
   static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   return wine;
@@ -38,13 +37,12 @@ inline bool HasDesktop(std::string* why = nullptr) {
   static const std::string reason = []() -> std::string {
     USEROBJECTFLAGS f = {};
     DWORD n = 0;
-    if (!GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &f, sizeof f, &n))
-      return "needs a desktop: the window station cannot be read (" + std::to_string(GetLastError()) + ")";
-    if (!(f.dwFlags & WSF_VISIBLE)) return "needs a desktop: the window station is not visible";
+    HWINSTA ws = GetProcessWindowStation();
+    if (!GetUserObjectInformationA(ws, UOI_FLAGS, &f, sizeof f, &n) || !(f.dwFlags & WSF_VISIBLE))
+      return "needs a desktop: the window station is not visible (" + std::to_string(GetLastError()) + ")";
     HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (!w) return "needs a desktop: no window can be made (" + std::to_string(GetLastError()) + ", DISPLAY?)";
-    DestroyWindow(w);
-    return "";
+    return DestroyWindow(w), "";
   }();
   if (why) *why = reason;
   return reason.empty();

@@ -4,15 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Lib/BTm.h"
 #include "Log/Log.h"
 
 namespace yt {
-
-namespace {
-constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
-constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Text()
-}  // namespace
+static constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
+static constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Text()
 
 std::string ReadAll(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -35,10 +31,8 @@ bool WriteAll(const std::string& path, const std::string& data) {
 
 std::vector<std::string> Lines(const std::string& s) {
   std::vector<std::string> out;
-  for (size_t pos = 0, e = 0; e != std::string::npos && pos < s.size(); pos = e + 2) {
-    e = s.find("\r\n", pos);
-    out.push_back(s.substr(pos, e == std::string::npos ? e : e - pos));
-  }
+  for (size_t pos = 0, e = 0; e != std::string::npos && pos < s.size(); pos = e + 2)
+    out.push_back(s.substr(pos, (e = s.find("\r\n", pos)) == std::string::npos ? e : e - pos));
   return out;
 }
 
@@ -65,11 +59,7 @@ TTraceTap::TTraceTap(std::initializer_list<const char*> tps) : m_File(m_Dir("tra
   p.SetDflts();
   Log().SetCurFileNm("");
   Log().Flush();  // the empty filter drops what was queued before
-  p.SetTmFrmt("");
-  p.SetPidOn(false);
-  p.SetTidOn(false);
-  p.SetFlshLns(kNoWriteOut);
-  p.SetFlshSec(kNoWriteOut);
+  p.SetTmFrmt(""), p.SetPidOn(false), p.SetTidOn(false), p.SetFlshLns(kNoWriteOut), p.SetFlshSec(kNoWriteOut);
   for (const char* tp : tps) p.AddTp(tp, "");
 }
 
@@ -94,13 +84,5 @@ int TTraceTap::Count(const std::string& start, const std::string& part) {
   for (const std::string& l : Lines()) n += l.compare(0, start.size(), start) == 0 && l.find(part) != std::string::npos;
   return n;
 }
-
-TTicksAt::TTicksAt(uint32_t now, bool running) : m_Prev(TickCnt) {
-  s_Running = running;
-  Set(now);
-  TickCnt = Read;
-}
-
-TTicksAt::~TTicksAt() { TickCnt = m_Prev; }
 
 }  // namespace yt

@@ -1,5 +1,4 @@
-// Helpers shared by the test programs: whole files, a temp folder per test, waiting for a condition, processes,
-// the product's tick source, and the process trace log's lines captured without opening it.
+// Helpers of the test programs: files, temp folders, waiting, processes, the tick source, the trace log's lines.
 #pragma once
 #include <windows.h>
 
@@ -12,8 +11,9 @@
 #include <thread>
 #include <vector>
 
-namespace yt {
+#include "Lib/BTm.h"
 
+namespace yt {
 constexpr int kWaitMs = 15000;  // a condition that must come true: generous for a loaded 2-core machine
 
 std::string ReadAll(const std::string& path);  // empty when the file cannot be read
@@ -30,6 +30,8 @@ inline bool WaitFor(const std::function<bool()>& cond, int ms = kWaitMs) {
 
 // A fresh folder under the temp path, removed with its files at the end of the test.
 class TTmpDir {
+  std::string m_Dir;
+
  public:
   TTmpDir();
   ~TTmpDir();
@@ -37,24 +39,20 @@ class TTmpDir {
   TTmpDir& operator=(const TTmpDir&) = delete;
   std::string operator()(const std::string& name) const { return m_Dir + name; }
   const std::string& Dir() const { return m_Dir; }
-
- private:
-  std::string m_Dir;
 };
 
 // The trace log's lines of the given type patterns written during the tap's life, as "<type> <text>". The log
 // is not opened, so no writer thread takes the lines away; Text() writes them to a file of the tap's own.
 class TTraceTap {
+  TTmpDir m_Dir;
+  std::string m_File;
+
  public:
   explicit TTraceTap(std::initializer_list<const char*> tps = {"..."});
   ~TTraceTap();
   std::string Text();
   std::vector<std::string> Lines() { return yt::Lines(Text()); }
   int Count(const std::string& start, const std::string& part = "");  // lines that begin with start, hold part
-
- private:
-  TTmpDir m_Dir;
-  std::string m_File;
 };
 
 // The command line that starts this test program again, quoted, followed by args (a gtest filter and more).
@@ -67,10 +65,8 @@ inline std::string SelfCmd(const std::string& args) {
 // A process started for a test, terminated at the end of the test if it still runs.
 struct TProc {
   PROCESS_INFORMATION pi = {};
-  TProc() {}
-  ~TProc() {
-    if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
-  }
+  TProc() = default;
+  ~TProc() { if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
   TProc(const TProc&) = delete;
   TProc& operator=(const TProc&) = delete;
   bool Start(std::string cmdLn) {
@@ -86,18 +82,19 @@ struct TProc {
 // The product's tick source at a given reading for the object's life: held there (Set moves it), or, with
 // running true, going on from there with the system's ticks.
 class TTicksAt {
- public:
-  explicit TTicksAt(uint32_t now, bool running = false);
-  ~TTicksAt();
-  TTicksAt(const TTicksAt&) = delete;
-  TTicksAt& operator=(const TTicksAt&) = delete;
-  void Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
-
- private:
   static uint32_t Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
   static inline std::atomic<uint32_t> s_Ofs{0};
   static inline std::atomic<bool> s_Running{false};
   uint32_t (*m_Prev)();
+
+ public:
+  explicit TTicksAt(uint32_t now, bool running = false) : m_Prev(TickCnt) {
+    s_Running = running, Set(now), TickCnt = Read;
+  }
+  ~TTicksAt() { TickCnt = m_Prev; }
+  TTicksAt(const TTicksAt&) = delete;
+  TTicksAt& operator=(const TTicksAt&) = delete;
+  void Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
 };
 
 }  // namespace yt
