@@ -88,7 +88,6 @@ class TStr : public BTStr {
   uint32_t Rpl(const char* what, const char* with, uint32_t from = 0, TCmpFlags flags = CMP_EXACT);
   int FindRe(const char* pattern, uint32_t from = 0) const;
 
-  size_t Cap() const { return m_Buf.Cap(); }
   char operator[](uint32_t i) const { return m_Str[i]; }
   bool Empty() const { return m_Len == 0; }
 

@@ -38,7 +38,6 @@ class TSyncObj : public THandle {
   TSyncObj() {}
   // 0 signalled, 258 time-out, 128 abandoned, else the system error code.
   uint32_t Wait(uint32_t ms);
-  const TStr& Name() const { return m_Name; }
   void SetName(const char* name) { m_Name.Set(name ? name : ""); }
 
  protected:

@@ -59,11 +59,11 @@ std::string S(const TStr& s) { return s.Str(); }
 // The first code and the highest severity win, comments accumulate; a zero code forces severity 0. An own code
 // nobody registered has no text: the separators stay.
 TEST(Res, StatusTextFormAndAdd) {
-  EXPECT_TRUE(TRes(0, "x", SVRT_ERR).Status() == 0 && TRes(87, "x", 7).Status() == 87 && TRes(13, "", 1).IsOk());
+  EXPECT_TRUE(TRes(0, "x", SVRT_ERR).Svrt() == 0 && TRes(87, "x", 7).Svrt() == 0 && TRes(13, "", 1).IsOk());
   EXPECT_EQ(S(TRes(0x2000FFFFu, "x").ToStr(7)) + S(TRes().ToStr(4)), "x  [0xe000ffff (536936447)][0x00000000 (0)]");
   struct { TRes a, b; uint32_t status; const char* cmnt; } adds[] = {{TRes(0, "a"), TRes(5, "b"), 0xC0000005u, "ab"},
       {TRes(5, "e"), TRes(0, "s"), 0xC0000005u, "es"}, {TRes(13, "n", SVRT_INFO), TRes(87, "!"), 0xC000000Du, "n!"}};
-  for (auto& c : adds) EXPECT_TRUE(c.a.Add(c.b).Status() == c.status && c.a.Cmnt().Eq(c.cmnt)) << c.cmnt;
+  for (auto& c : adds) EXPECT_TRUE((c.a.Add(c.b).Svrt() << 30 | c.a.Code()) == c.status && c.a.Cmnt().Eq(c.cmnt));
   EXPECT_EQ(ChkRes("Src/sprv/main", 33, TRes(13, "n", SVRT_INFO)).Code(), 13u);  // a note passes
   EXPECT_THROW(ChkRes("Src/sprv/main", 34, TRes(87, "c")), EFailure);
 }
