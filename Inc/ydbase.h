@@ -1,6 +1,7 @@
 // The bottom of the library: the heap routines, the root class, byte buffers and the exceptions of
 // programming errors that the containers throw. Results and EFailure sit above the containers (Lib/Res.h).
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -45,6 +46,20 @@ class TCharBuf : public TBuf {
   using TBuf::TBuf;
   char* Chars() const { return static_cast<char*>(m_Data); }
 };
+
+// How YdVFmt grows its buffer. Capacities are multiples of Step; a text that needs more than MaxCap is cut to
+// fit it. A C library that reports no length (an encoding error) gets the buffer doubled up to BlindCap, and
+// the text is cut there. With NoThrow a failed allocation ends the formatting with an empty text.
+struct TFmtGrow {
+  size_t Step;
+  size_t MaxCap;
+  size_t BlindCap;
+  bool NoThrow;
+};
+
+// printf-style formatting into buf, grown as g says until the text and its NUL fit. Returns the length of
+// the whole text, or -1 when the C library could not tell it; buf holds the text as far as it fits.
+long long YdVFmt(TCharBuf& buf, const TFmtGrow& g, const char* fmt, va_list args);
 
 class EException : public TYdBsMem {
  public:

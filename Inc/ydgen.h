@@ -120,16 +120,6 @@ class TQueueIterBase {
     m_EndF = m_BegF = false;
     return true;
   }
-  bool Prev() {
-    if (!m_Cur) return false;
-    if (!m_Cur->Prev) {
-      m_BegF = true;
-      return false;
-    }
-    m_Cur = m_Cur->Prev;
-    m_EndF = m_BegF = false;
-    return true;
-  }
   R* Cur() const { return m_Cur ? m_Cur->Item : nullptr; }
 
  private:
@@ -174,8 +164,6 @@ class TList : public TYdBsMem {
   ~TList() override { Clr(); }
 
   uint32_t Cnt() const { return m_Cnt; }
-  uint32_t Cap() const { return m_Cap; }
-  bool IsUnique() const { return (m_Flags & LST_UNIQUE) != 0; }
 
   T* Get(uint32_t i) const {
     if (i >= m_Cnt) {
@@ -203,7 +191,7 @@ class TList : public TYdBsMem {
                                YdGenSite::NULL_ITEM, "item==NULL");
     if (!m_SortKey) return Put(item, m_Cnt);
     uint32_t pos = SortedPos(*item);
-    if (IsUnique() && m_Cnt) {
+    if ((m_Flags & LST_UNIQUE) && m_Cnt) {
       const T* at = m_Items[pos < m_Cnt ? pos : m_Cnt - 1];
       if (item->Cmp(*at, m_SortKey).Val() == 0) return -1;
     }
@@ -354,16 +342,6 @@ class TListCIter {
     }
     m_Idx = n;
     m_Has = true;
-    m_EndF = m_BegF = false;
-    return true;
-  }
-  bool Prev() {
-    if (!m_Has) return false;
-    if (m_Idx == 0) {
-      m_BegF = true;
-      return false;
-    }
-    --m_Idx;
     m_EndF = m_BegF = false;
     return true;
   }

@@ -214,7 +214,7 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   TCmdThrd& mbac_thrd = job->Thrd;
 
   uint32_t r = 1;
-  for (int i = 0; i < kTries && r; ++i) r = mbac_thrd.Start(0);
+  for (int i = 0; i < kTries && r; ++i) r = mbac_thrd.Start();
   bool started = r == 0;
   if (!started) LogExpect("!r", kSrc, kLnNoThrd);
 

@@ -13,6 +13,7 @@ const char kHeapSrc[] = "Src/Lib/BStr";
 const unsigned kAllocLine = 52;
 const unsigned kReAllocLine = 59;
 const size_t kMsgStep = 32;  // exception messages grow in steps of 32 bytes
+const size_t kMsgBlindMax = 1u << 20;  // a message the C library cannot measure is cut here
 
 // Bracket text with numbers, built on the stack: the heap may be what just failed.
 struct TNumTxt {
@@ -89,18 +90,51 @@ void TBuf::Swap(TBuf& o) {
   o.m_Cap = c;
 }
 
+// ---- formatting ----
+
+long long YdVFmt(TCharBuf& buf, const TFmtGrow& g, const char* fmt, va_list args) {
+  if (!fmt) fmt = "";
+  size_t cap = buf.Cap() < g.Step ? g.Step : buf.Cap();
+  for (;;) {
+    if (cap != buf.Cap()) {
+      if (!g.NoThrow) buf.Alloc(cap);
+      else if (!buf.TryAlloc(cap)) return 0;
+    }
+    va_list a;
+    va_copy(a, args);
+    int r = vsnprintf(buf.Chars(), buf.Cap(), fmt, a);
+    va_end(a);
+    size_t have = buf.Cap();
+    if (r >= 0 && static_cast<size_t>(r) < have) return r;
+    if (r >= 0 && have >= g.MaxCap) return r;  // cut, as the C library left it
+    if (r < 0 && have >= g.BlindCap) {
+      buf.Chars()[have - 1] = '\0';
+      return -1;
+    }
+    size_t want = r >= 0 ? (static_cast<size_t>(r) / g.Step + 1) * g.Step : have * 2;
+    cap = want < g.MaxCap ? want : g.MaxCap;
+    if (r < 0 && cap > g.BlindCap) cap = g.BlindCap;
+  }
+}
+
 // ---- exceptions ----
 
+namespace {
+
+long long MsgFmt(TCharBuf& buf, const char* fmt, ...) {
+  // Not throwing here: this may be the message of a failed allocation.
+  static const TFmtGrow kGrow = {kMsgStep, SIZE_MAX, kMsgBlindMax, true};
+  va_list args;
+  va_start(args, fmt);
+  long long n = YdVFmt(buf, kGrow, fmt, args);
+  va_end(args);
+  return n;
+}
+
+}  // namespace
+
 EException::EException(const char* name, const char* dtls, const char* file, unsigned line) {
-  static const char kForm[] = "[%s(%s)] '%s' line %u ";
-  if (!dtls) dtls = "";
-  if (!file) file = "";
-  int n = snprintf(nullptr, 0, kForm, name, dtls, file, line);
-  if (n < 0) return;
-  // The smallest multiple of 32 bytes that holds the text and its NUL. Not throwing here: this may be
-  // the message of a failed allocation.
-  size_t cap = (static_cast<size_t>(n) / kMsgStep + 1) * kMsgStep;
-  if (m_Msg.TryAlloc(cap)) snprintf(m_Msg.Chars(), m_Msg.Cap(), kForm, name, dtls, file, line);
+  MsgFmt(m_Msg, "[%s(%s)] '%s' line %u ", name, dtls ? dtls : "", file ? file : "", line);
 }
 
 EOutOfRange::EOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt)

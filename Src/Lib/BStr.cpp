@@ -39,13 +39,10 @@ int CmpBytes(const char* a, const char* b, bool fold) {
   }
 }
 
-int CmpRule(const char* a, const char* b, int flags) {
-  switch (flags & 3) {
-    case 0: return lstrcmpA(a, b);
-    case 1: return lstrcmpiA(a, b);
-    case 2: return CmpBytes(a, b, false);
-    default: return CmpBytes(a, b, true);
-  }
+int CmpRule(const char* a, const char* b, TCmpFlags flags) {
+  bool nocase = flags & CMP_NOCASE;
+  if (flags & CMP_PREFIX) return CmpBytes(a, b, nocase);
+  return nocase ? lstrcmpiA(a, b) : lstrcmpA(a, b);
 }
 
 }  // namespace
@@ -61,11 +58,11 @@ TStr::TStr(const TStr& s) : TStr() { Set(s); }
 
 TStr::TStr(const char* s, uint32_t n) : TStr() { Set(s, n); }
 
-TStr TStr::Num(uint32_t v, int base) {
+TStr TStr::Num(uint32_t v, TNumBase base) {
   TStr r;
-  if (base == 1) {
+  if (base == NUM_HEX) {
     r.Fmt("0x%x", v);
-  } else if (base == 2) {
+  } else if (base == NUM_BIN) {
     char d[33];
     int i = 32;
     d[i] = '\0';
@@ -144,24 +141,11 @@ const char* TStr::Fmt(const char* fmt, ...) {
 }
 
 const char* TStr::VFmt(const char* fmt, va_list args) {
-  if (!fmt) fmt = "";
+  static const TFmtGrow kGrow = {kStep, SIZE_MAX, kFmtFailCap, false};
   // Formatted into a buffer of its own: an argument may be this string's text.
   TCharBuf out(m_Buf.Cap());
-  for (;;) {
-    va_list a;
-    va_copy(a, args);
-    int r = vsnprintf(out.Chars(), out.Cap(), fmt, a);
-    va_end(a);
-    if (r >= 0 && static_cast<size_t>(r) < out.Cap()) break;
-    if (r < 0 && out.Cap() >= kFmtFailCap) {
-      out.Chars()[out.Cap() - 1] = '\0';
-      break;
-    }
-    // The next multiple of 32 that holds the text and its NUL (the C library tells the length).
-    size_t need = r >= 0 ? static_cast<size_t>(r) : out.Cap();
-    if (need > kMaxLen) throw EBadAlloc(kSrc, kFmtLine, need + 1);
-    out.ReAlloc(need / kStep * kStep + kStep);
-  }
+  long long n = YdVFmt(out, kGrow, fmt, args);
+  if (n > static_cast<long long>(kMaxLen)) throw EBadAlloc(kSrc, kFmtLine, static_cast<size_t>(n) + 1);
   m_Buf.Swap(out);
   m_Str = m_Buf.Chars();
   m_Len = static_cast<uint32_t>(strlen(m_Str));
@@ -225,15 +209,15 @@ void TStr::Unquote() {
   m_Str[m_Len] = '\0';
 }
 
-void TStr::Case(int lower) {
+void TStr::Case(TChCase c) {
   if (!m_Len) return;
-  if (lower)
+  if (c == CASE_LOWER)
     CharLowerA(m_Str);
   else
     CharUpperA(m_Str);
 }
 
-TCmpRes TStr::Cmp(const char* o, int flags) const {
+TCmpRes TStr::Cmp(const char* o, TCmpFlags flags) const {
   if (!o) {
     if (!m_Len) return 0;
     o = "";
@@ -241,7 +225,7 @@ TCmpRes TStr::Cmp(const char* o, int flags) const {
   return CmpRule(m_Str, o, flags);
 }
 
-int TStr::Find(const char* s, uint32_t from, int flags) const {
+int TStr::Find(const char* s, uint32_t from, TCmpFlags flags) const {
   if (!s) return -1;
   size_t n = strlen(s);
   if (n > m_Len) return -1;
@@ -253,7 +237,7 @@ int TStr::Find(const char* s, uint32_t from, int flags) const {
   return -1;
 }
 
-uint32_t TStr::Rpl(const char* what, const char* with, uint32_t from, int flags) {
+uint32_t TStr::Rpl(const char* what, const char* with, uint32_t from, TCmpFlags flags) {
   // An empty text would be found again at once, forever.
   if (!what || !*what) return 0;
   // The replacement may be a part of this string, which the first change alters.
@@ -283,7 +267,7 @@ int TStr::FindRe(const char* pattern, uint32_t from) const {
 
 // ---- plain texts ----
 
-TCmpRes CmpTxt(const char* a, const char* b, int flags) {
+TCmpRes CmpTxt(const char* a, const char* b, TCmpFlags flags) {
   if (!a || !b) {
     if (!a && (!b || !*b)) return 0;
     if (!b && !*a) return 0;
@@ -292,10 +276,10 @@ TCmpRes CmpTxt(const char* a, const char* b, int flags) {
   return CmpRule(a, b, flags);
 }
 
-TCmpRes CmpCh(char a, char b, int flags) {
+TCmpRes CmpCh(char a, char b, TCmpFlags flags) {
   const char x[2] = {a, '\0'};
   const char y[2] = {b, '\0'};
-  return (flags & 1) ? lstrcmpiA(x, y) : lstrcmpA(x, y);
+  return (flags & CMP_NOCASE) ? lstrcmpiA(x, y) : lstrcmpA(x, y);
 }
 
 TCmpRes CmpNum(uint32_t a, uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }

@@ -35,19 +35,22 @@ class BTStr : public TYdBsMem {
   uint32_t m_Len = 0;
 };
 
-// Comparison flags: bit 0 ignore case, bit 1 prefix (byte-wise, as long as the other operand).
-// 0 lstrcmpA, 1 lstrcmpiA, 2 bytes, 3 bytes with only A-Z folded (Cyrillic letters must match in case).
-enum : int { CMP_NOCASE = 1, CMP_PREFIX = 2 };
-// Rpl flag: replace every occurrence.
-enum : int { RPL_ALL = 0x10 };
+// Comparison flags. CMP_EXACT lstrcmpA, CMP_NOCASE lstrcmpiA; CMP_PREFIX compares bytes, only as many as
+// the other operand has, and with CMP_NOCASE folds only A-Z (Cyrillic letters must match in case).
+// RPL_ALL: Rpl replaces every occurrence.
+enum TCmpFlags : int { CMP_EXACT = 0, CMP_NOCASE = 1, CMP_PREFIX = 2, RPL_ALL = 0x10 };
+constexpr TCmpFlags operator|(TCmpFlags a, TCmpFlags b) { return TCmpFlags(int(a) | int(b)); }
+
+// Number forms of TStr::Num: decimal, "0x" + lower-case hexadecimal, binary.
+enum TNumBase : int { NUM_DEC = 0, NUM_HEX = 1, NUM_BIN = 2 };
+enum TChCase : int { CASE_UPPER = 0, CASE_LOWER = 1 };  // by the rules of the ANSI code page
 
 class TStr : public BTStr {
  public:
   TStr();
   TStr(const TStr& s);
   TStr(const char* s, uint32_t n = 0);
-  // Number forms: base 0 decimal, 1 "0x" + lower-case hexadecimal, 2 binary.
-  static TStr Num(uint32_t v, int base = 0);
+  static TStr Num(uint32_t v, TNumBase base = NUM_DEC);
   ~TStr() override {}
   TStr& operator=(const TStr& s);
   TStr& operator=(const char* s);
@@ -74,18 +77,17 @@ class TStr : public BTStr {
   void TrimR();
   void Trim();
   void Unquote();
-  void Case(int lower);  // 0 upper case, 1 lower case (ANSI code page)
+  void Case(TChCase c);
 
-  TCmpRes Cmp(const char* o, int flags = 0) const;
-  TCmpRes Cmp(const TStr& o, int flags = 0) const { return Cmp(o.Str(), flags); }
-  bool Eq(const char* o) const { return Cmp(o, 0).Val() == 0; }
-  bool Ne(const char* o) const { return Cmp(o, 0).Val() != 0; }
+  TCmpRes Cmp(const char* o, TCmpFlags flags = CMP_EXACT) const;
+  TCmpRes Cmp(const TStr& o, TCmpFlags flags = CMP_EXACT) const { return Cmp(o.Str(), flags); }
+  bool Eq(const char* o) const { return Cmp(o, CMP_EXACT).Val() == 0; }
+  bool Ne(const char* o) const { return Cmp(o, CMP_EXACT).Val() != 0; }
 
-  int Find(const char* s, uint32_t from = 0, int flags = 0) const;
-  uint32_t Rpl(const char* what, const char* with, uint32_t from = 0, int flags = 0);
+  int Find(const char* s, uint32_t from = 0, TCmpFlags flags = CMP_EXACT) const;
+  uint32_t Rpl(const char* what, const char* with, uint32_t from = 0, TCmpFlags flags = CMP_EXACT);
   int FindRe(const char* pattern, uint32_t from = 0) const;
 
-  size_t Cap() const { return m_Buf.Cap(); }
   char operator[](uint32_t i) const { return m_Str[i]; }
   bool Empty() const { return m_Len == 0; }
 
@@ -94,8 +96,8 @@ class TStr : public BTStr {
   TCharBuf m_Buf;
 };
 
-TCmpRes CmpTxt(const char* a, const char* b, int flags = 0);
-TCmpRes CmpCh(char a, char b, int flags = 0);
+TCmpRes CmpTxt(const char* a, const char* b, TCmpFlags flags = CMP_EXACT);
+TCmpRes CmpCh(char a, char b, TCmpFlags flags = CMP_EXACT);
 TCmpRes CmpNum(uint32_t a, uint32_t b);
 
 char* StrDup(const char* s);  // heap copy (YdFree it); null for null

@@ -20,7 +20,9 @@ const char kShellFoldersKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\
 const int kUserStartupIdx = 12;  // the per-user folder behind %UserStartup% is the one under "Templates"
 const int kCmmnStartupIdx = 19;
 const DWORD kShellValueMax = 260;  // shell folder values are paths of at most MAX_PATH characters
-const DWORD kOwnPathMax = 32768;   // the longest path the system accepts
+const DWORD kPathMax = 32768;      // the longest path the system accepts, with its NUL
+const DWORD kEnvValMax = 32768;    // the longest environment value, with its NUL
+const DWORD kEnvValFirst = 256;    // most values are short
 
 struct TRoot {
   const char* Name;
@@ -31,20 +33,39 @@ const TRoot kRoots[] = {{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
                         {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
                         {"HKEY_USERS", HKEY_USERS}};
 
+// The text a string-filling system call writes into a buffer of cap bytes. fill makes the call and returns
+// what it returned: the text's length when it fitted, else the size it wants or a full buffer that may
+// have been cut short; 0 is a failure when it leaves a last error, an empty text otherwise. The buffer
+// grows until the text fits or it holds max bytes. 0 or the system error code (text then empty).
+template <class F>
+uint32_t ReadSysTxt(TStr& txt, F fill, DWORD max, DWORD first = MAX_PATH + 1) {
+  txt.Clr();
+  TCharBuf buf(first);
+  for (;;) {
+    DWORD cap = static_cast<DWORD>(buf.Cap() < max ? buf.Cap() : max);
+    SetLastError(0);
+    DWORD n = fill(buf.Chars(), cap);
+    if (n == 0) return GetLastError();
+    // A full buffer may hold a text cut short, except at the largest size, where no longer text can be.
+    if (n < cap - 1 || (cap >= max && n < cap)) {
+      txt.Set(buf.Chars(), n);
+      return 0;
+    }
+    if (cap >= max) return ERROR_INSUFFICIENT_BUFFER;
+    buf.Alloc(n >= cap ? n + 1 : 2 * static_cast<size_t>(cap));
+  }
+}
+
 // The system folder, looked up once per process; a failed lookup is tried again next time.
 const TStr& SysDir() {
   static TStr dir;
   static bool known = false;
   if (!known) {
-    char buf[MAX_PATH + 1];
-    UINT n = GetSystemDirectoryA(buf, sizeof buf);
-    if (n > 0 && n < sizeof buf) {
-      dir.Set(buf);
+    uint32_t err = ReadSysTxt(dir, [](char* b, DWORD cap) { return GetSystemDirectoryA(b, cap); }, kPathMax);
+    if (err == 0 && !dir.Empty())
       known = true;
-    } else {
-      DWORD err = n ? ERROR_INSUFFICIENT_BUFFER : GetLastError();
+    else
       Trace("..!", "GetSystemDirectoryA failed: rc=%u.", static_cast<unsigned>(err));
-    }
   }
   return dir;
 }
@@ -53,7 +74,7 @@ const TStr& SysDir() {
 // text holds the macro, since each lookup walks the registry or reads the module path; a failed lookup
 // traces itself and the macro becomes an empty text.
 uint32_t RplFolder(TStr& s, const char* macro, TStr (*lookup)()) {
-  const int flags = RPL_ALL | CMP_NOCASE;
+  const TCmpFlags flags = RPL_ALL | CMP_NOCASE;
   if (s.Find(macro, 0, flags) < 0) return 0;
   return s.Rpl(macro, lookup().Str(), 0, flags);
 }
@@ -69,22 +90,8 @@ TStr UserStartup() { return TracedShellFolder(kUserStartupIdx); }
 
 // The value of an environment variable; false when the environment does not know the name.
 bool EnvVar(const char* name, TStr& val) {
-  TCharBuf buf(256);
-  for (;;) {
-    DWORD cap = static_cast<DWORD>(buf.Cap());
-    SetLastError(0);
-    DWORD n = GetEnvironmentVariableA(name, buf.Chars(), cap);
-    if (n == 0) {
-      if (GetLastError() != 0) return false;  // 0 with no error: the variable is set but empty
-      val.Clr();
-      return true;
-    }
-    if (n < cap) {
-      val.Set(buf.Chars(), n);
-      return true;
-    }
-    buf.Alloc(n + 1);
-  }
+  auto fill = [name](char* b, DWORD cap) { return GetEnvironmentVariableA(name, b, cap); };
+  return ReadSysTxt(val, fill, kEnvValMax, kEnvValFirst) == 0;
 }
 
 bool ExpEnv(TStr& s) {
@@ -126,19 +133,8 @@ bool ExpMacros(TStr& s) {
 }
 
 uint32_t ReadOwnPath(TStr& path) {
-  path.Clr();
-  TCharBuf buf(MAX_PATH + 1);
-  for (;;) {
-    DWORD cap = static_cast<DWORD>(buf.Cap());
-    DWORD n = GetModuleFileNameExA(GetCurrentProcess(), nullptr, buf.Chars(), cap);
-    if (n == 0) return GetLastError();
-    // A result that fills the buffer may have been cut short.
-    if (n < cap - 1 || cap >= kOwnPathMax) {
-      path.Set(buf.Chars(), n);
-      return 0;
-    }
-    buf.Alloc(cap * 2);
-  }
+  auto fill = [](char* b, DWORD cap) { return GetModuleFileNameExA(GetCurrentProcess(), nullptr, b, cap); };
+  return ReadSysTxt(path, fill, kPathMax);
 }
 
 TStr OwnPath() {

@@ -28,10 +28,9 @@ class TRegKey : public TYdBsMem {
   TRegKey(const TRegKey&) = delete;
   TRegKey& operator=(const TRegKey&) = delete;
   ~TRegKey() override;
-  HKEY Handle() const { return m_H; }
-  uint32_t Close();  // 0 or the registry error code
 
  private:
+  uint32_t Close();  // 0 or the registry error code
   HKEY m_H;
 };
 

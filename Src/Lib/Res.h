@@ -17,7 +17,6 @@ class TRes : public TYdBsMem {
   void Set(uint32_t code, const char* cmnt = "", uint32_t svrt = SVRT_ERR);
   uint32_t Code() const { return m_Status & 0x3FFFFFFFu; }
   uint32_t Svrt() const { return m_Status >> 30; }
-  uint32_t Status() const { return m_Status; }
   void SetSvrt(uint32_t s);
   bool IsErr() const { return Svrt() == SVRT_ERR; }
   bool IsOk() const { return !IsErr(); }

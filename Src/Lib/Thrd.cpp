@@ -122,12 +122,14 @@ uint32_t TMutex::Release() {
 // TThrd
 
 TThrd::~TThrd() {
-  if (m_H) {
+  if (!m_H.IsNone()) {
     // Destroying the object under a running thread leaves the thread on freed memory.
-    LOG_EXPECT(WaitForSingleObject(m_H, 0) != WAIT_TIMEOUT);
-    uint32_t rc = CloseHandle(m_H) ? 0 : GetLastError();
-    Trace("STC", "Closing thread handle: handle=%#08x this=%#08x result=%u", Lo(m_H), Lo(this), rc);
-    if (rc == 0) m_H = nullptr;
+    LOG_EXPECT(WaitForSingleObject(m_H.Get(), 0) != WAIT_TIMEOUT);
+    // Closed here rather than by THandle: the thread's own line says so.
+    HANDLE h = m_H.Get();
+    uint32_t rc = CloseHandle(h) ? 0 : GetLastError();
+    Trace("STC", "Closing thread handle: handle=%#08x this=%#08x result=%u", Lo(h), Lo(this), rc);
+    m_H.Detach();
   }
   m_LockMtx.Release();
   m_LockMtx.Close();
@@ -135,16 +137,16 @@ TThrd::~TThrd() {
   m_Owner.Close();
 }
 
-uint32_t TThrd::Start(uint32_t flags) {
-  if (m_H) {
+uint32_t TThrd::Start(TThrdStart how) {
+  if (!m_H.IsNone()) {
     LogExpect("a thread object is started once", __FILE__, __LINE__);
     return ERROR_ALREADY_INITIALIZED;
   }
   DWORD id = 0;
-  HANDLE h = CreateThread(nullptr, 0, Routine, this, (flags & 1) ? CREATE_SUSPENDED : 0, &id);
+  HANDLE h = CreateThread(nullptr, 0, Routine, this, how == THRD_SUSPENDED ? CREATE_SUSPENDED : 0, &id);
   uint32_t rc = h ? 0 : GetLastError();
   if (h) {
-    m_H = h;
+    m_H.Attach(h);
     m_Id = id;
     TStr name(kThrdMtxPrfx);
     name.Add(TStr::Num(id));
@@ -156,25 +158,9 @@ uint32_t TThrd::Start(uint32_t flags) {
   return rc;
 }
 
-uint32_t TThrd::Resume() {
-  if (!m_H) return ERROR_INVALID_HANDLE;
-  return ResumeThread(m_H) == static_cast<DWORD>(-1) ? GetLastError() : 0;
-}
-
 uint32_t TThrd::Wait(uint32_t ms) {
-  if (!m_H) return ERROR_INVALID_HANDLE;
-  return WaitRes(WaitForSingleObject(m_H, ms));
-}
-
-uint32_t TThrd::ExitCode() const {
-  DWORD code = 0;
-  if (!m_H) return STILL_ACTIVE;
-  if (!GetExitCodeThread(m_H, &code)) {
-    DWORD err = GetLastError();
-    Trace("ST!", "GetExitCodeThread failed: handle=%#010x,rc=%u.", Lo(m_H), static_cast<unsigned>(err));
-    return STILL_ACTIVE;
-  }
-  return code;
+  if (m_H.IsNone()) return ERROR_INVALID_HANDLE;
+  return WaitRes(WaitForSingleObject(m_H.Get(), ms));
 }
 
 uint32_t TThrd::PostMsg(UINT msg, WPARAM w, LPARAM l) {

@@ -38,7 +38,6 @@ class TSyncObj : public THandle {
   TSyncObj() {}
   // 0 signalled, 258 time-out, 128 abandoned, else the system error code.
   uint32_t Wait(uint32_t ms);
-  const TStr& Name() const { return m_Name; }
   void SetName(const char* name) { m_Name.Set(name ? name : ""); }
 
  protected:
@@ -55,6 +54,9 @@ class TMutex : public TSyncObj {
   uint32_t Release();
 };
 
+// How TThrd::Start creates the thread.
+enum TThrdStart : uint32_t { THRD_RUN = 0, THRD_SUSPENDED = 1 };
+
 // A thread whose work is given by Prepare/Exec/ExitVal. The owner waits for the thread (Wait) before
 // destroying the object: destruction neither stops nor waits for it.
 class TThrd : public TYdBsMem {
@@ -64,14 +66,11 @@ class TThrd : public TYdBsMem {
   TThrd& operator=(const TThrd&) = delete;
   ~TThrd() override;
 
-  uint32_t Start(uint32_t flags);  // flags bit 0: create suspended
-  uint32_t Resume();               // runs a thread started suspended
-  uint32_t Wait(uint32_t ms);      // 0 ended, 258 time-out, else the system error code
+  uint32_t Start(TThrdStart how = THRD_RUN);
+  uint32_t Wait(uint32_t ms);  // 0 ended, 258 time-out, else the system error code
   // Posts to the thread's queue, serialised by the per-thread mutex "YD_TThrd_<id>".
   uint32_t PostMsg(UINT msg, WPARAM w, LPARAM l);
   uint32_t Id() const { return m_Id; }
-  HANDLE Handle() const { return m_H; }
-  uint32_t ExitCode() const;  // the thread's exit code, STILL_ACTIVE while it runs
 
  protected:
   virtual bool Prepare() { return true; }
@@ -83,9 +82,11 @@ class TThrd : public TYdBsMem {
   void Lock();
   void Unlock();
 
+  friend struct TThrdProbe;  // tests resume suspended threads and read exit codes
+
   TMutex m_Owner;     // keeps the per-thread mutex alive while the object exists
   TMutex m_LockMtx;   // the same mutex, opened by whoever posts
-  HANDLE m_H = nullptr;
+  THandle m_H;
   uint32_t m_Id = 0;
   std::mutex m_OpenGuard;  // posting threads open the lock mutex one at a time
 };
@@ -95,7 +96,6 @@ class TThrd : public TYdBsMem {
 class TCmdThrd : public TThrd {
  public:
   explicit TCmdThrd(TCommand* cmd) : m_Cmd(cmd) {}
-  bool Ok() const { return m_Ok; }
 
  protected:
   void Exec() override;

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t LOG_FMT_START = 64;            // first formatting buffer; doubled until the text fits
+constexpr size_t LOG_FMT_START = 64;            // formatting buffers grow in steps of this size until the text fits
 constexpr size_t LOG_FMT_MAX = 64u << 20;       // a text is cut here rather than exhaust the heap
 constexpr size_t LOG_BATCH = 64u << 10;         // bytes of whole lines handed to one WriteFile
 // Append-only write access: every WriteFile lands at the current end of the file as one piece, so
@@ -73,24 +73,10 @@ class TAppendLock {
 
 TStr FmtTxt(const char* fmt, va_list args) {
   if (!fmt) return TStr();
-  char first[LOG_FMT_START];
-  std::vector<char> big;
-  char* buf = first;
-  size_t sz = sizeof(first);
-  for (;;) {
-    va_list ap;
-    va_copy(ap, args);
-    int n = vsnprintf(buf, sz, fmt, ap);
-    va_end(ap);
-    if (n >= 0 && size_t(n) < sz) return TStr(buf);
-    if (sz >= LOG_FMT_MAX) {
-      buf[sz - 1] = 0;
-      return TStr(buf);
-    }
-    sz *= 2;
-    big.assign(sz, 0);
-    buf = big.data();
-  }
+  static const TFmtGrow kGrow = {LOG_FMT_START, LOG_FMT_MAX, LOG_FMT_MAX, false};
+  TCharBuf buf;
+  YdVFmt(buf, kGrow, fmt, args);
+  return TStr(buf.Chars());
 }
 
 void AddElem(TStr& out, const char* elem) {

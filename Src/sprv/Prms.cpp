@@ -208,7 +208,7 @@ TRes StrToSz(const TStr& val, uint32_t& bytes) {
   uint32_t shift = 0;
   if (s[d]) {
     TStr sfx(s + d);
-    sfx.Case(0);
+    sfx.Case(CASE_UPPER);
     if (sfx.Eq("K") || sfx.Eq("KB"))
       shift = 10;
     else if (sfx.Eq("M") || sfx.Eq("MB"))

@@ -1,20 +1,14 @@
 #include "TestUtil.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include <gtest/gtest.h>
 
-#include "Lib/BTm.h"
 #include "Log/Log.h"
 
 namespace yt {
-
-namespace {
-constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
-constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Text()
-}  // namespace
+static constexpr uint32_t kLogWaitMs = 20000;     // the trace log's mutex: generous for a loaded machine
+static constexpr uint32_t kNoWriteOut = 1000000;  // lines and seconds: nothing is written out before Text()
 
 std::string ReadAll(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -29,28 +23,16 @@ std::string ReadAll(const std::string& path) {
 
 bool WriteAll(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
   DWORD wr = 0;
-  bool ok = WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr) && wr == data.size();
-  CloseHandle(h);
-  return ok;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WaitFor(const std::function<bool()>& cond, int ms) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (; !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-    if (std::chrono::steady_clock::now() >= end) return false;
-  return true;
+  bool ok = h != INVALID_HANDLE_VALUE && WriteFile(h, data.data(), DWORD(data.size()), &wr, nullptr) &&
+            wr == data.size();
+  return h != INVALID_HANDLE_VALUE && CloseHandle(h) && ok;
 }
 
 std::vector<std::string> Lines(const std::string& s) {
   std::vector<std::string> out;
-  for (size_t pos = 0, e = 0; e != std::string::npos && pos < s.size(); pos = e + 2) {
-    e = s.find("\r\n", pos);
-    out.push_back(s.substr(pos, e == std::string::npos ? e : e - pos));
-  }
+  for (size_t pos = 0, e = 0; e != std::string::npos && pos < s.size(); pos = e + 2)
+    out.push_back(s.substr(pos, (e = s.find("\r\n", pos)) == std::string::npos ? e : e - pos));
   return out;
 }
 
@@ -77,11 +59,7 @@ TTraceTap::TTraceTap(std::initializer_list<const char*> tps) : m_File(m_Dir("tra
   p.SetDflts();
   Log().SetCurFileNm("");
   Log().Flush();  // the empty filter drops what was queued before
-  p.SetTmFrmt("");
-  p.SetPidOn(false);
-  p.SetTidOn(false);
-  p.SetFlshLns(kNoWriteOut);
-  p.SetFlshSec(kNoWriteOut);
+  p.SetTmFrmt(""), p.SetPidOn(false), p.SetTidOn(false), p.SetFlshLns(kNoWriteOut), p.SetFlshSec(kNoWriteOut);
   for (const char* tp : tps) p.AddTp(tp, "");
 }
 
@@ -106,40 +84,5 @@ int TTraceTap::Count(const std::string& start, const std::string& part) {
   for (const std::string& l : Lines()) n += l.compare(0, start.size(), start) == 0 && l.find(part) != std::string::npos;
   return n;
 }
-
-std::string SelfCmd(const std::string& args) {
-  char exe[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  return std::string("\"") + exe + "\" " + args;
-}
-
-TProc::~TProc() {
-  if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
-}
-
-bool TProc::Start(std::string cmdLn) {
-  STARTUPINFOA si = {sizeof si};
-  return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-}
-
-DWORD TProc::Wait(DWORD ms) {
-  DWORD code = 0xFFFFFFFF;
-  return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
-}
-
-std::atomic<uint32_t> TTicksAt::s_Ofs{0};
-std::atomic<bool> TTicksAt::s_Running{false};
-
-TTicksAt::TTicksAt(uint32_t now, bool running) : m_Prev(TickCnt) {
-  s_Running = running;
-  Set(now);
-  TickCnt = Read;
-}
-
-TTicksAt::~TTicksAt() { TickCnt = m_Prev; }
-
-void TTicksAt::Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
-
-uint32_t TTicksAt::Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
 
 }  // namespace yt

@@ -1,27 +1,37 @@
-// Helpers shared by the test programs: whole files, a temp folder per test, waiting for a condition, and the
-// process trace log's lines captured without opening it.
+// Helpers of the test programs: files, temp folders, waiting, processes, the tick source, the trace log's lines.
 #pragma once
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
-namespace yt {
+#include "Lib/BTm.h"
 
+namespace yt {
 constexpr int kWaitMs = 15000;  // a condition that must come true: generous for a loaded 2-core machine
 
 std::string ReadAll(const std::string& path);  // empty when the file cannot be read
 bool WriteAll(const std::string& path, const std::string& data);
-bool Exists(const std::string& path);
-bool WaitFor(const std::function<bool()>& cond, int ms = kWaitMs);
-std::vector<std::string> Lines(const std::string& text);  // the lines of a text, without their CR LF
+inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::vector<std::string> Lines(const std::string& text);  // without their CR LF
+
+inline bool WaitFor(const std::function<bool()>& cond, int ms = kWaitMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (; !cond(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+    if (std::chrono::steady_clock::now() >= end) return false;
+  return true;
+}
 
 // A fresh folder under the temp path, removed with its files at the end of the test.
 class TTmpDir {
+  std::string m_Dir;
+
  public:
   TTmpDir();
   ~TTmpDir();
@@ -29,59 +39,62 @@ class TTmpDir {
   TTmpDir& operator=(const TTmpDir&) = delete;
   std::string operator()(const std::string& name) const { return m_Dir + name; }
   const std::string& Dir() const { return m_Dir; }
-
- private:
-  std::string m_Dir;
 };
 
-// The process trace log's lines of the given type patterns written during the tap's life, as "<type> <text>".
-// Lines queued before it are dropped. The log is not opened, so no writer thread takes the lines away; they
-// stay queued until Text() writes them to a file of the tap's own.
+// The trace log's lines of the given type patterns written during the tap's life, as "<type> <text>". The log
+// is not opened, so no writer thread takes the lines away; Text() writes them to a file of the tap's own.
 class TTraceTap {
+  TTmpDir m_Dir;
+  std::string m_File;
+
  public:
   explicit TTraceTap(std::initializer_list<const char*> tps = {"..."});
   ~TTraceTap();
-  TTraceTap(const TTraceTap&) = delete;
-  TTraceTap& operator=(const TTraceTap&) = delete;
   std::string Text();
   std::vector<std::string> Lines() { return yt::Lines(Text()); }
   int Count(const std::string& start, const std::string& part = "");  // lines that begin with start, hold part
-
- private:
-  TTmpDir m_Dir;
-  std::string m_File;
 };
 
 // The command line that starts this test program again, quoted, followed by args (a gtest filter and more).
-std::string SelfCmd(const std::string& args);
+inline std::string SelfCmd(const std::string& args) {
+  char exe[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  return std::string("\"") + exe + "\" " + args;
+}
 
 // A process started for a test, terminated at the end of the test if it still runs.
 struct TProc {
   PROCESS_INFORMATION pi = {};
-  TProc() {}
-  ~TProc();
+  TProc() = default;
+  ~TProc() { if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
   TProc(const TProc&) = delete;
   TProc& operator=(const TProc&) = delete;
-  bool Start(std::string cmdLn);
-  // The exit status, or 0xFFFFFFFF while the process is still running after ms.
-  DWORD Wait(DWORD ms);
+  bool Start(std::string cmdLn) {
+    STARTUPINFOA si = {sizeof si};
+    return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  }
+  DWORD Wait(DWORD ms) {  // the exit status, or 0xFFFFFFFF while the process still runs after ms
+    DWORD code = 0xFFFFFFFF;
+    return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
+  }
 };
 
-// The tick source of the product set to a given reading for the object's life: held there (Set moves it), or,
-// with running true, going on from there with the system's ticks.
+// The product's tick source at a given reading for the object's life: held there (Set moves it), or, with
+// running true, going on from there with the system's ticks.
 class TTicksAt {
+  static uint32_t Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
+  static inline std::atomic<uint32_t> s_Ofs{0};
+  static inline std::atomic<bool> s_Running{false};
+  uint32_t (*m_Prev)();
+
  public:
-  explicit TTicksAt(uint32_t now, bool running = false);
-  ~TTicksAt();
+  explicit TTicksAt(uint32_t now, bool running = false) : m_Prev(TickCnt) {
+    s_Running = running, Set(now), TickCnt = Read;
+  }
+  ~TTicksAt() { TickCnt = m_Prev; }
   TTicksAt(const TTicksAt&) = delete;
   TTicksAt& operator=(const TTicksAt&) = delete;
-  void Set(uint32_t now);
-
- private:
-  static uint32_t Read();
-  static std::atomic<uint32_t> s_Ofs;
-  static std::atomic<bool> s_Running;
-  uint32_t (*m_Prev)();
+  void Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
 };
 
 }  // namespace yt
