@@ -4,10 +4,9 @@
 #include "Log/Log.h"
 #include "sprv/Process.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-constexpr uint32_t LMT_EXCEEDED = 13;  // code of every limit excess and of a hang
 
 // "Проверка: "
 const char* const CHK_EVT = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
@@ -27,7 +26,7 @@ void MeasureFailed(const char* what, uint32_t rc) {
 // The comment of an excess: text, "(measure/limit", and the closing ")" or "). ".
 TRes Excess(const char* txt, const TStr& measure, uint32_t lmt, const char* close, uint32_t svrt = SVRT_ERR) {
   TStr cmnt = TStr(txt) + measure + "/" + TStr::Num(lmt) + close;
-  return TRes(LMT_EXCEEDED, cmnt.Str(), svrt);
+  return TRes(RC_LMT_EXCEEDED, cmnt.Str(), svrt);
 }
 
 struct THungSrch {
@@ -207,7 +206,7 @@ TRes TProcessMngr::OnRunTmOut(WTProcess& p) {
 TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
   TRes res;
   uint32_t t0 = GetTickCount();
-  m_ExitCode = STOPPED_CODE;
+  m_ExitCode = RC_INTERNAL;
   res.Set(ForceStop(p));
   Log().Write("WP.", "Process terminated (r=%s),wait=%ums.", failed.Cmnt().Str(), (unsigned)(GetTickCount() - t0));
   return res;

@@ -5,12 +5,9 @@
 #include "Lib/Path.h"
 #include "sprv/Prms.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-const uint32_t RES_FOREIGN = 50;   // the name is not this parser's
-const uint32_t RES_BAD_PRM = 87;
-const uint32_t RES_NO_PRS = 1359;  // a parser class without a parse of its own
 
 TStr SubStr(const char* s, uint32_t n) {
   TStr t;
@@ -50,9 +47,10 @@ TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
 
 TStr CmdLnArg(uint32_t idx) { return CmdLnArg(GetCommandLineA(), idx); }
 
-TRes TCmdLnPrmPrsr::Prs(const TStr&, const TStr&) { return TRes(RES_NO_PRS, "", SVRT_ERR); }
+// A parser class without a parse of its own is a programming error.
+TRes TCmdLnPrmPrsr::Prs(const TStr&, const TStr&) { return TRes(RC_INTERNAL, "", SVRT_ERR); }
 
-TRes TCmdLnPrsrA::Prs() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
+TRes TCmdLnPrsrA::Prs() { return TRes(RC_FOREIGN_PRM, "", SVRT_ERR); }
 
 TRes TCmdLnToPmPrsr::Prs() { return Prs(GetCommandLineA()); }
 
@@ -109,10 +107,10 @@ TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
   for (TQueueIter<TCmdLnPrmPrsr> it(m_Prsrs); !it.End(); it.Next()) {
     TRes pr = it.Cur()->Prs(nm, val);
     if (pr.Code() == 0) return r;
-    if (pr.Code() != RES_FOREIGN) r.Add(pr);
+    if (pr.Code() != RC_FOREIGN_PRM) r.Add(pr);
   }
   // "Ошибка в параметре \"<token>\""
   TStr cmnt = TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 \"") + tok + "\"";
-  r.Add(TRes(RES_BAD_PRM, cmnt.Str(), SVRT_ERR));
+  r.Add(TRes(RC_BAD_PRM, cmnt.Str(), SVRT_ERR));
   return r;
 }

@@ -4,11 +4,9 @@
 
 #include "Lib/Path.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-const uint32_t RES_FOREIGN = 50;
-const uint32_t RES_BAD_PRM = 87;
 
 // "Параметр задан повторно"
 const char* const MSG_REPEATED = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
@@ -58,8 +56,8 @@ const char* const MSG_TIME =
 const char* const MSG_TIME_REPEATED =
     "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 TIME \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
 
-TRes Foreign() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
-TRes Bad(const char* msg) { return TRes(RES_BAD_PRM, msg, SVRT_ERR); }
+TRes Foreign() { return TRes(RC_FOREIGN_PRM, "", SVRT_ERR); }
+TRes Bad(const char* msg) { return TRes(RC_BAD_PRM, msg, SVRT_ERR); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

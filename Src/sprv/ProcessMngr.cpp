@@ -4,6 +4,7 @@
 #include "Lib/BTm.h"
 #include "Log/Log.h"
 #include "sprv/Process.h"
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
@@ -158,7 +159,7 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
     TraceExit();
     Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=") + TStr::Num(m_ExitCode)).Str());  // "Завершение: exit code="
   } else if (w == WAIT_TIMEOUT) {
-    m_ExitCode = STOPPED_CODE;
+    m_ExitCode = RC_INTERNAL;
     res.Set(ForceStop(p));
     Log().Write("WP.", "Process terminated (timeout)");
   } else {

@@ -50,7 +50,6 @@ class TStopCalls : public TYdBsMem {
 class TProcessMngr : public TYdBsMem {
  public:
   static constexpr uint32_t NO_LMT = 0xFFFFFFFFu;
-  static constexpr uint32_t STOPPED_CODE = 1359;  // exit code recorded for a child that was stopped
 
   TProcessMngr();
   ~TProcessMngr() override;
