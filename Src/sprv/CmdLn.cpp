@@ -54,7 +54,8 @@ TRes TCmdLnPrsrA::Prs() { return TRes(RC_FOREIGN_PRM, "", SVRT_ERR); }
 
 TRes TCmdLnToPmPrsr::Prs() { return Prs(GetCommandLineA()); }
 
-TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
+// The parameter parsers, in the order they are asked.
+void TCmdLnToPmPrsr::AddPrsrs() {
   m_Prsrs.Add(new TCmdLnHlpPrmPrsr());
   m_Prsrs.Add(new TAttemptsLmtPrmPrsr(m_Pm));
   m_Prsrs.Add(new TGdiObjsLmtPrmPrsr(m_Pm));
@@ -70,7 +71,10 @@ TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
   m_Prsrs.Add(m_Cmd);
   m_Prsrs.Add(new THungPrmPrsr(m_Pm));
   m_Prsrs.Add(new TTimePrmPrsr(m_Pm));
+}
 
+TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
+  AddPrsrs();
   TRes r;
   for (uint32_t k = 1; r.IsOk(); ++k) {
     TStr tok;
@@ -91,9 +95,10 @@ TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
   return r;
 }
 
-TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
-  TRes r;
-  TStr nm, val;
+namespace {
+
+// "-name:value" or "/name:value" (value unquoted); a word without the sign is a value without a name.
+void SplitPrm(const TStr& tok, TStr& nm, TStr& val) {
   if (!tok.Empty() && (tok[0] == '-' || tok[0] == '/')) {
     uint32_t c = 1;
     while (c < tok.Len() && tok[c] != ':') ++c;
@@ -103,7 +108,14 @@ TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
     val = tok;
   }
   val.Unquote();
+}
 
+}  // namespace
+
+TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
+  TRes r;
+  TStr nm, val;
+  SplitPrm(tok, nm, val);
   for (TQueueIter<TCmdLnPrmPrsr> it(m_Prsrs); !it.End(); it.Next()) {
     TRes pr = it.Cur()->Prs(nm, val);
     if (pr.Code() == 0) return r;
