@@ -77,7 +77,6 @@ class TProcessMngr : public TYdBsMem {
   uint32_t HandlesLmt() const { return m_HandlesLmt; }
   bool HungChk() const { return m_HungChk; }
   uint32_t HungLmt() const { return m_HungLmt; }
-  uint32_t HungRow() const { return m_HungRow; }
   uint32_t MemLmt() const { return m_MemLmt; }
   uint32_t Pause() const { return m_Pause; }
   uint32_t StopTm() const { return m_StopTm; }
@@ -88,10 +87,12 @@ class TProcessMngr : public TYdBsMem {
   TRes Run();
   bool IsExpectedExitCode() const;
 
+ private:
+  friend struct TProcessMngrProbe;  // the tests' way to the seams and the single steps
+
   bool HasRunTmLmt() const { return m_RunTmLmt != NO_LMT; }
   uint32_t RunTm() const;
   uint32_t ForceStop(WTProcess& p);
-
   // The monitored wait and its checks.
   TRes Watch(WTProcess& p);
   TRes Check(WTProcess& p);
@@ -103,15 +104,9 @@ class TProcessMngr : public TYdBsMem {
   void OnExit(WTProcess& p);
   TRes OnRunTmOut(WTProcess& p);
   TRes OnChkFail(WTProcess& p, const TRes& failed);
-
-  // Replaces the measures of the checks (not owned; null restores the real ones).
+  // Replace the measures of the checks and the calls of the forced stop (not owned; null: the real ones).
   void SetMeasures(TMeasures* m);
-  // Replaces the calls of the forced stop (not owned; null restores the real ones).
   void SetStopCalls(TStopCalls* c);
-  // Lets tests place the launch moment, which the run-time check measures from.
-  void SetStartTicks(uint32_t ticks) { m_StartTicks = ticks; }
-
- private:
   bool IsMonitored() const;
   TRes PlainWait(WTProcess& p);
   uint32_t EndChild(WTProcess& p);

@@ -174,7 +174,7 @@ TEST_F(MsgBoxACTest, OtherProcessWindowsAreLeftAlone) {
     SCOPED_TRACE(mode);
     TraceTap trc;
     yt::TProc other;
-    ASSERT_TRUE(other.Start((yt::BinDir() + "\\children\\ch_top.exe ") + mode + " \"" + cap + "\" \"" + txt + "\""));
+    ASSERT_TRUE(other.Start((yt::BinDir() + "\\children\\ch_exit.exe top ") + mode + " \"" + cap + "\" \"" + txt + "\""));
     HWND theirs = OthersWnd(other.pi.dwProcessId, cap);
     ASSERT_TRUE(theirs);
     Sleep(kSettleMs);
