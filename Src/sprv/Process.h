@@ -36,7 +36,7 @@ class WTProcess : public TYdBsMem {
   PROCESS_INFORMATION PrcInfo() const { return {m_Prc.Get(), m_Thrd.Get(), m_Pid, m_Tid}; }
 
  private:
-  friend struct TProcessProbe;  // the tests read the job and the creation flags
+  friend struct TProcessMngrProbe;  // the tests read the job and the creation flags
   bool InJob() const { return !m_Job.IsNone(); }
   void MakeJob();
   void AssignJob();

@@ -4,7 +4,6 @@
 //   gentle destroy|quit|none: a window; ends with 21 on WM_DESTROY, 22 on WM_QUIT, or never
 //   tree <pid file> <ms> [away|window]: starts "ch_exit 0 -1" beside itself (away: out of the job) and writes its
 //     id, or "failed <code>" (exit 3); window: then as gentle destroy
-//   away <marker>: first run makes the marker, renames its program to "<program>.away" and ends with 5
 //   top hung|box <caption> <text>: a topmost window that stops answering, or a message box (exit: its button)
 //   stamp <file> <ms>: the performance counter at its start and right before its end, one per line
 #include <windows.h>
@@ -56,15 +55,6 @@ static int Tree(const char* pidFile, bool away) {
   return ok ? 0 : 3;
 }
 
-static int Away(const char* marker) {
-  char self[MAX_PATH], away[MAX_PATH + 8];
-  if (GetFileAttributesA(marker) != INVALID_FILE_ATTRIBUTES) return 0;
-  HANDLE h = CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE || !CloseHandle(h) || !GetModuleFileNameA(nullptr, self, MAX_PATH)) return 3;
-  std::snprintf(away, sizeof away, "%s.away", self);
-  return MoveFileA(self, away) ? 5 : 4;
-}
-
 int main(int argc, char** argv) {
   auto is = [&](int i, const char* w) { return argc > i && std::strcmp(argv[i], w) == 0; };
   auto num = [&](int i, long dflt) { return argc > i ? std::strtol(argv[i], nullptr, 10) : dflt; };
@@ -86,7 +76,6 @@ int main(int argc, char** argv) {
       if (r > 0) DispatchMessageA(&m);
     return g_EndOnDestroy ? (int)m.wParam : 22;
   }
-  if (is(1, "away")) return argc > 2 ? Away(argv[2]) : 87;
   if (is(1, "top") && is(2, "box") && argc == 5) return MessageBoxA(nullptr, argv[4], argv[3], MB_OK | MB_TOPMOST);
   if (is(1, "top") && argc == 5)  // shown and painted before it stops answering
     return CreateWindowExA(WS_EX_TOPMOST, "STATIC", argv[3], WS_POPUP | WS_VISIBLE, 10, 10, 200, 60, nullptr, nullptr, nullptr, nullptr)

@@ -34,14 +34,12 @@ inline long long NumBetween(const std::string& l, const std::string& pre, const 
   return ok ? std::stoll(l.substr(p, n)) : -1;
 }
 inline std::string ChildPath(const char* name) { return yt::BinDir() + "\\children\\" + name + ".exe"; }
-// The test child with its mode or exit code: "...\children\ch_exit.exe" <args>.
 inline std::string Child(const std::string& args) { return "\"" + ChildPath("ch_exit") + "\" " + args; }
 // The event log's lines with the stamp "dd.MM.yyyy HH:mm:ss " checked and cut; a bad stamp or no final CR LF
 // gives a "<bad: ...>" line.
 inline TLines EvtLines(const std::string& path) {
   std::string all = yt::ReadAll(path);
-  TLines lines;
-  if (!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0) lines.push_back("<bad: no CR LF at the end>");
+  TLines lines(!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0, "<bad: no CR LF at the end>");
   static const std::regex stamp("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
   std::smatch m;
   for (const std::string& l : yt::Lines(all)) lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
@@ -51,11 +49,6 @@ inline void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string
   m.SetCmdLn(TStr(cmdLn.c_str())), m.SetLogFile(TStr(log.c_str()));
   for (uint32_t c : codes) m.AddRetCode(c);
 }
-// The supervisor's trace lines written during its life.
-struct TTraceCapture : yt::TTraceTap {
-  TTraceCapture() : TTraceTap({"WP.", "SP."}) {}
-};
-
 // The tests' way into the supervisor's seams and single steps, and to what a launch gave the system.
 struct TProcessMngrProbe {
   TProcessMngr& M;
@@ -65,8 +58,6 @@ struct TProcessMngrProbe {
   uint32_t HungRow() const { return M.m_HungRow; }
   uint32_t ForceStop(WTProcess& p) { return M.ForceStop(p); }
   TRes Check(WTProcess& p) { return M.Check(p); }
-};
-struct TProcessProbe {
   static bool InJob(const WTProcess& p) { return p.InJob(); }
   static DWORD SysFlags(const WTProcess& p) { return p.m_SysFlags; }
 };
