@@ -4,12 +4,10 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
-
 static unsigned long Env(const char* name, char (&v)[MAX_PATH]) {
   DWORD n = GetEnvironmentVariableA(name, v, sizeof v);
   return n && n < sizeof v ? 1 : (*v = 0);
 }
-
 int main() {
   char v[MAX_PATH];
   FILE* f = Env("YD_APP_ARGS", v) ? std::fopen(v, "ab") : nullptr;

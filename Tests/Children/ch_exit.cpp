@@ -1,11 +1,9 @@
-// Child for the tests: ch_exit <exit code, 0x allowed> [<ms to live, -1 = forever>], or a mode:
-//   crash: an unhandled access violation | mem <MiB> <ms>: a working set grown by MiB, every page written
-//   hang <ms> <ms hung, -1 = for good> <ms>: a window answering, not answering, answering again; ends with 0
-//   gentle destroy|quit|none: a window; ends with 21 on WM_DESTROY, 22 on WM_QUIT, or never
-//   tree <pid file> <ms> [away|window]: starts "ch_exit 0 -1" beside itself (away: out of the job) and writes its
-//     id, or "failed <code>" (exit 3); window: then as gentle destroy
-//   top hung|box <caption> <text>: a topmost window that stops answering, or a message box (exit: its button)
-//   stamp <file> <ms>: the performance counter at its start and right before its end, one per line
+// Child for the tests: ch_exit <exit code, 0x allowed> [<ms to live, -1 = forever>], or a mode: crash (unhandled
+// access violation); mem <MiB> <ms> (working set grown by MiB); hang <ms> <ms hung, -1 = for good> <ms> (a window
+// answering, not answering, answering again); gentle destroy|quit|none (a window; ends with 21 on WM_DESTROY, 22 on
+// WM_QUIT, or never); tree <pid file> <ms> [away|window] (starts "ch_exit 0 -1" beside itself, out of the job with
+// away, and writes its id or "failed <code>"; window: then as gentle destroy); top hung|box <caption> <text> (a
+// topmost window that stops answering, or a message box); stamp <file> <ms> (the performance counter at start and end).
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -15,17 +13,14 @@ static bool g_EndOnDestroy;
 static volatile uintptr_t g_Null = 0;  // read at run time, so the compiler keeps the faulting write
 
 static LRESULT CALLBACK WndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg != WM_DESTROY) return DefWindowProcA(w, msg, wp, lp);
-  return g_EndOnDestroy ? (PostQuitMessage(21), 0) : 0;
+  return msg != WM_DESTROY ? DefWindowProcA(w, msg, wp, lp) : g_EndOnDestroy ? (PostQuitMessage(21), 0) : 0;
 }
-
 static bool Window() {
   WNDCLASSA wc = {0, WndProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "ch_exit"};
   RegisterClassA(&wc);
   HWND w = CreateWindowA("ch_exit", "ch_exit", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
   return w && (ShowWindow(w, SW_SHOW), true);
 }
-
 static void Pump(long ms) {
   for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < (DWORD)ms;) {
     MSG m;
@@ -33,20 +28,14 @@ static void Pump(long ms) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
 }
-
 static void Live(long ms) { Sleep(ms < 0 ? INFINITE : (DWORD)ms); }
-
 static int Tree(const char* pidFile, bool away) {
-  char cmd[MAX_PATH + 32], out[64], tmp[MAX_PATH + 8];
-  DWORD n = GetModuleFileNameA(nullptr, cmd, MAX_PATH);
-  char* slash = std::strrchr(cmd, '\\');
-  if (!n || !slash) return 2;
+  char cmd[MAX_PATH + 32], out[64], tmp[MAX_PATH + 8], *slash = GetModuleFileNameA(nullptr, cmd, MAX_PATH) ? std::strrchr(cmd, '\\') : nullptr;
+  if (!slash) return 2;
   std::strcpy(slash + 1, "ch_exit.exe 0 -1");
   STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  bool ok = CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, away ? CREATE_BREAKAWAY_FROM_JOB : 0, nullptr,
-                           nullptr, &si, &pi);
+  bool ok = (si.cb = sizeof si, true) && CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, away ? CREATE_BREAKAWAY_FROM_JOB : 0, nullptr, nullptr, &si, &pi);
   std::snprintf(out, sizeof out, ok ? "%lu" : "failed %lu", ok ? pi.dwProcessId : GetLastError());
   if (ok) CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
   std::snprintf(tmp, sizeof tmp, "%s.tmp", pidFile);
@@ -59,10 +48,9 @@ int main(int argc, char** argv) {
   auto is = [&](int i, const char* w) { return argc > i && std::strcmp(argv[i], w) == 0; };
   auto num = [&](int i, long dflt) { return argc > i ? std::strtol(argv[i], nullptr, 10) : dflt; };
   if (is(1, "crash")) *reinterpret_cast<volatile int*>(g_Null) = 1;
-  if (is(1, "mem")) {
-    size_t sz = size_t(num(2, 16)) << 20;
-    char* p = static_cast<char*>(VirtualAlloc(nullptr, sz, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    for (size_t i = 0; p && i < sz; i += 4096) p[i] = 1;
+  if (is(1, "mem")) {  // every page written: the working set grows, not only the commit
+    char* p = static_cast<char*>(VirtualAlloc(nullptr, size_t(num(2, 16)) << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    for (size_t i = 0; p && i < size_t(num(2, 16)) << 20; i += 4096) p[i] = 1;
     return p ? (Live(num(3, -1)), 0) : 8;
   }
   if (is(1, "hang")) return Window() ? (Pump(num(2, 300)), Live(num(3, -1)), Pump(num(4, 0)), 0) : 9;

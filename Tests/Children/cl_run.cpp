@@ -1,7 +1,6 @@
-// Launcher: cl_run <command file> [<result file>]
-// Runs the first line of the file (code page 1251, exactly as a shortcut or the Task Scheduler would pass it,
-// with no shell in between), waits for it and prints its 32-bit exit status, or writes it in decimal (or
-// "timeout", "launch-failed") to the result file, moved into place only when complete.
+// Launcher: cl_run <command file> [<result file>]. Runs the first line of the file (code page 1251, exactly as a
+// shortcut or the Task Scheduler would pass it, no shell in between), waits for it and prints its 32-bit exit status,
+// or writes it in decimal ("timeout", "launch-failed") to the result file, moved into place only when complete.
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
@@ -15,9 +14,8 @@ int main(int argc, char** argv) {
   std::fclose(f);
   cmd[std::strcspn(cmd, "\r\n")] = 0;
   STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  DWORD code = 0;
+  DWORD code = (si.cb = sizeof si, 0);
   if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     std::snprintf(out, sizeof out, argc == 3 ? "launch-failed" : "launch failed: error %lu", GetLastError());
   else if (WaitForSingleObject(pi.hProcess, RUN_TMOUT_MS) != WAIT_OBJECT_0)

@@ -1,7 +1,5 @@
-// The entry: the parameter check here, then ydsprv.exe as a process of its own, its 32-bit exit status read on
-// the Windows side; and what Windows tools read from ydsprv.exe.
+// The entry, and ydsprv.exe as a process of its own (its 32-bit status read here, on the Windows side).
 #include <gtest/gtest.h>
-#include <regex>
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 
@@ -14,16 +12,9 @@ DWORD RunSprv(const std::string& args, const std::string& sprv = SPRV) {
   yt::TProc c;
   return c.Start(sprv + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
-
-size_t Count(const std::string& s, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1)) ++n;
-  return n;
-}
 }  // namespace
 
-// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box with that reason; the trace
-// line carries the command line literally.
+// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box; the trace line has it literally.
 TEST(Entry, MissingOrHelpFirstToken) {
   struct { const char* cmdLn; bool refused; } cases[] = {
       {"ydsprv.exe", true}, {"ydsprv.exe   ", true}, {"\"C:\\a b\\ydsprv.exe\"", true}, {"ydsprv.exe -?", true},
@@ -34,8 +25,8 @@ TEST(Entry, MissingOrHelpFirstToken) {
   for (const auto& c : cases) {
     TRes r = ChkPrms(c.cmdLn);
     std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(i++);  // one line each
-    EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && cmnt == S(r.Cmnt())) << c.cmdLn;
-    EXPECT_NE(std::string::npos, tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")")) << tr;
+    EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && cmnt == S(r.Cmnt()) &&
+                tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")") != tr.npos) << tr;
   }
   static TLines shown;
   auto show = [](const TStr& reason) { shown.push_back(S(reason)); };
@@ -52,7 +43,7 @@ TEST(Entry, ExitStatusAndEventLog) {
   yt::TTmpDir d;
   const std::string app = ChildPath("ch_app"), spaced = d("p q.exe"), crash = EXITED + "3221225477", x = " %YD_TST_LONG%";
   ASSERT_TRUE(CopyFileA(app.c_str(), spaced.c_str(), FALSE) && CopyFileA(ChildPath("ch_exit").c_str(), d("p.exe").c_str(), FALSE) &&
-              SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()));
+              SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()) && SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str()));
   struct { std::string args; DWORD st; TLines evts; std::string got; } rows[] = {
       {"\"" + app + " --port 80\"", 0, {START, EXITED + "0"}, app + " --port 80"},
       {"\"" + spaced + "\" --port 80", 0, {START, EXITED + "0"}, "\"" + spaced + "\" --port 80"},
@@ -63,16 +54,14 @@ TEST(Entry, ExitStatusAndEventLog) {
       {Child("0") + x + x + x + x, yt::OnWine() ? 87u : 206u, {START, "<error>"}},
       {"C:\\no\\such\\dir\\cl_missing.exe", ERROR_PATH_NOT_FOUND, {START, "<error>"}}};
   for (const auto& row : rows) {
-    SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str());
     DWORD st = RunSprv("-l:\"" + d("evt.log") + "\" " + row.args);
-    SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
     EXPECT_TRUE(st == row.st || (row.st == ERROR_PATH_NOT_FOUND && st == ERROR_FILE_NOT_FOUND)) << st << " " << row.args.substr(0, 60);
     TLines ev = EvtLines(d("evt.log"));
     if (ev.size() == 2 && ev[1].rfind(START_ERR, 0) == 0) ev[1] = "<error>";
     EXPECT_TRUE(row.evts == ev && (row.got.empty() ? "" : row.got + "\r\n") == yt::ReadAll(d("args.txt"))) << row.args.substr(0, 60);
     DeleteFileA(d("evt.log").c_str()), DeleteFileA(d("args.txt").c_str());
   }
-  SetEnvironmentVariableA("YD_TST_LONG", nullptr);
+  SetEnvironmentVariableA("YD_TST_LONG", nullptr), SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
 }
 
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
@@ -96,18 +85,15 @@ TEST(Entry, ParameterErrorShowsUsageBox) {
   EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
 }
 
-// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child: the run
-// goes through the Unix env program, cl_run reads the status on the Windows side. (On Windows a desktop nobody
-// sees is a window station without WSF_VISIBLE.)
+// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child: the run goes
+// through the Unix env program, cl_run reads the status on the Windows side (on Windows: a station without WSF_VISIBLE).
 TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
   if (!yt::OnWine()) GTEST_SKIP() << "Wine only: a run without a display is made through Wine's Unix side";
   for (std::string args : {std::string(), "-a:0 " + Child("0")}) {
     yt::TTmpDir d;
     yt::TProc c;
-    ASSERT_TRUE(yt::WriteAll(d("cmd.txt"), SPRV + " " + args));
-    ASSERT_TRUE(c.Start("Z:\\usr\\bin\\env -u DISPLAY wine \"" + ChildPath("cl_run") + "\" \"" + d("cmd.txt") + "\" \"" + d("st.txt") + "\""));
-    yt::WaitFor([&] { return yt::Exists(d("st.txt")); }, RUN_TMOUT_MS + 10000);
-    EXPECT_EQ("87", yt::ReadAll(d("st.txt"))) << args;
+    ASSERT_TRUE(yt::WriteAll(d("cmd.txt"), SPRV + " " + args) && c.Start("Z:\\usr\\bin\\env -u DISPLAY wine \"" + ChildPath("cl_run") + "\" \"" + d("cmd.txt") + "\" \"" + d("st.txt") + "\""));
+    EXPECT_TRUE(yt::WaitFor([&] { return yt::Exists(d("st.txt")); }, RUN_TMOUT_MS + 10000) && yt::ReadAll(d("st.txt")) == "87") << args;
   }
 }
 
@@ -119,8 +105,8 @@ TEST(Entry, CyrillicPaths) {
   const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), sprv = dir + "ydsprv.exe", ivan = dir + "\xc8\xe2\xe0\xed.exe",
                     log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log", args = "-l:" + log + " " + ivan + " \xcf\xf0\xe8\xe2\xe5\xf2";
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) && CopyFileA(ChildPath("ch_app").c_str(), ivan.c_str(), FALSE) &&
-              CopyFileA(SPRV_PATH.c_str(), sprv.c_str(), FALSE) && yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n"));
-  SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str());
+              CopyFileA(SPRV_PATH.c_str(), sprv.c_str(), FALSE) && yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n") &&
+              SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str()));
   EXPECT_EQ(0u, RunSprv(args, "\"" + sprv + "\""));
   SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
   std::string tr = yt::ReadAll(dir + "ydsprv.log");  // lines "<type> <stamp> Pid=.. Tid=.. <text>"
@@ -135,9 +121,7 @@ TEST(Resource, VersionFromTheVersionFile) {
   DWORD ignored = 0, n = GetFileVersionInfoSizeA(SPRV_PATH.c_str(), &ignored);
   std::vector<char> data(n + 1);
   ASSERT_TRUE(n && GetFileVersionInfoA(SPRV_PATH.c_str(), 0, n, data.data())) << GetLastError();
-  auto value = [&](const std::string& q) {
-    char* p = nullptr;
-    UINT len = 0;
+  auto value = [&](const std::string& q, char* p = nullptr, UINT len = 0) {
     return VerQueryValueA(data.data(), q.c_str(), reinterpret_cast<void**>(&p), &len) ? std::string(p, len) : "<none>";
   };
   std::string fixed = value("\\");
@@ -166,6 +150,10 @@ TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
   std::string m = p ? std::string(p, SizeofResource(h, r)) : "<none>";
   FreeLibrary(h);
   ASSERT_EQ(0, m.compare(0, 19, "<?xml version=\"1.0\"")) << m.substr(0, 80);
+  auto count = [&](const std::string& part, size_t n = 0) {
+    for (size_t at = m.find(part); at != m.npos; at = m.find(part, at + 1)) ++n;
+    return n;
+  };
   TLines open, roots;  // well formed: every element closed in order, under one root
   static const std::regex tag("<(/?)([A-Za-z][\\w:.-]*)[^>]*?(/?)>");
   for (std::sregex_iterator t(m.begin(), m.end(), tag), end; t != end; ++t) {
@@ -181,15 +169,14 @@ TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
                            std::string("version=\"") + YD_VERSION + ".0\"",  // then Windows 7, 8, 8.1 and 10/11
                            "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>", "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",
                            "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>", "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"})
-    EXPECT_EQ(1u, Count(m, once)) << once;
-  EXPECT_EQ(4u, Count(m, "<supportedOS "));
-  for (const char* never : {"longPathAware", "activeCodePage", "requireAdministrator", "highestAvailable"}) EXPECT_EQ(0u, Count(m, never)) << never;
+    EXPECT_EQ(1u, count(once)) << once;
+  EXPECT_EQ(4u, count("<supportedOS "));
+  for (const char* never : {"longPathAware", "activeCodePage", "requireAdministrator", "highestAvailable"}) EXPECT_EQ(0u, count(never)) << never;
 }
 
 TEST(Resource, HeaderFlagsForRemoteDesktopAndAddressLayout) {
   std::string img = yt::ReadAll(SPRV_PATH);
-  ASSERT_GT(img.size(), sizeof(IMAGE_DOS_HEADER));
-  size_t at = reinterpret_cast<const IMAGE_DOS_HEADER*>(img.data())->e_lfanew;
+  size_t at = img.size() > sizeof(IMAGE_DOS_HEADER) ? reinterpret_cast<const IMAGE_DOS_HEADER*>(img.data())->e_lfanew : img.size();
   ASSERT_LT(at + sizeof(IMAGE_NT_HEADERS64), img.size());
   const IMAGE_NT_HEADERS64* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(img.data() + at);
   const WORD want = IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |

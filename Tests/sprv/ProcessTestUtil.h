@@ -1,10 +1,6 @@
-// Shared pieces of the supervisor's tests: event texts (code page 1251), the child program, event and trace
-// logs, and the probes into the supervisor's seams.
+// Shared pieces of the supervisor's tests: event texts (code page 1251), the child, logs, probes into the seams.
 #pragma once
-#include <windows.h>
 #include <regex>
-#include <string>
-#include <vector>
 #include "Platform.h"
 #include "TestUtil.h"
 #include "sprv/Process.h"
@@ -29,8 +25,7 @@ inline std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 // The number between prefix and suffix of the line, or -1 when the line is not of that form.
 inline long long NumBetween(const std::string& l, const std::string& pre, const std::string& post) {
   size_t p = pre.size(), n = l.size() - p - post.size();
-  bool ok = l.size() > p + post.size() && l.rfind(pre, 0) == 0 && l.substr(p + n) == post &&
-            l.find_first_not_of("0123456789", p) == p + n;
+  bool ok = l.size() > p + post.size() && l.rfind(pre, 0) == 0 && l.substr(p + n) == post && l.find_first_not_of("0123456789", p) == p + n;
   return ok ? std::stoll(l.substr(p, n)) : -1;
 }
 inline std::string ChildPath(const char* name) { return yt::BinDir() + "\\children\\" + name + ".exe"; }
