@@ -5,8 +5,7 @@
 #include "sprv/CmdLn.h"
 #include "ydgen.h"
 
-// Blanks separate outside quotes (tabs do not); enclosing quotes go, inner ones stay; an unclosed quote runs to
-// the end; an empty pair is a token; a backslash protects nothing.
+// Blanks outside quotes separate; enclosing quotes go; an unclosed one runs to the end; a backslash protects nothing.
 TEST(CmdLn, TokenSplitting) {
   struct { const char* cmdLn; uint32_t idx; const char* tok; bool is; } cases[] = {
       {"p   -a:1    app.exe", 2, "app.exe", true}, {"p a\tb c", 1, "a\tb", true}, {"p \"a b\" c", 1, "a b", true},

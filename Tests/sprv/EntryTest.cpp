@@ -21,10 +21,9 @@ TEST(Entry, MissingOrHelpFirstToken) {
       {"ydsprv.exe /h", true}, {"ydsprv.exe /H x", true}, {"ydsprv.exe /? %s%n%d", true}, {"ydsprv.exe \"/H\"", true},
       {"ydsprv.exe -h", false}, {"ydsprv.exe /help", false}, {"ydsprv.exe app.exe -?", false}, {"ydsprv.exe app.exe 100%", false}};
   yt::TTraceTap trace({"A_A"});
-  size_t i = 0;
   for (const auto& c : cases) {
     TRes r = ChkPrms(c.cmdLn);
-    std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(i++);  // one line each
+    std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(&c - cases);  // one line each
     EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && cmnt == S(r.Cmnt()) &&
                 tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")") != tr.npos) << tr;
   }
@@ -34,11 +33,10 @@ TEST(Entry, MissingOrHelpFirstToken) {
   EXPECT_EQ((TLines{NO_PRMS, ERR_PRM + "\"-x:1\""}), shown);
 }
 
-// What the child receives and how the run ends. A whole command line in one quoted word goes as written; a program
-// path with a blank keeps its quotes, so p.exe, which the system would try first without them, is not started; an
-// empty argument reaches the child as "". A crash is an exit code like any other (the test prefix has Wine's crash
-// dialog off, or the child would wait for a click). Macros that make the command line longer than a process may
-// have, or a program that is not there: a launch error (206 on Windows, 87 under Wine), and no usage box.
+// What the child receives and how the run ends. One quoted word goes as written; a program path with a blank keeps
+// its quotes, so p.exe (which the system would try first) is not started; an empty argument reaches the child as "".
+// A crash is an exit code like any other (the test prefix has Wine's crash dialog off). A command line longer than a
+// process may have, or a program not there: a launch error (206 on Windows, 87 under Wine), and no usage box.
 TEST(Entry, ExitStatusAndEventLog) {
   yt::TTmpDir d;
   const std::string app = ChildPath("ch_app"), spaced = d("p q.exe"), crash = EXITED + "3221225477", x = " %YD_TST_LONG%";
