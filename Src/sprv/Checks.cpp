@@ -110,16 +110,7 @@ TRes TProcessMngr::Watch(WTProcess& p) {
       break;
     }
     if (w == WAIT_OBJECT_0 + 1) {
-      MSG msg;
-      if (!PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) continue;
-      // A tick left over from an earlier timer of this thread is no check time of this launch.
-      if (msg.hwnd != nullptr || msg.wParam != timer) continue;
-      TRes chk = Check(p);
-      if (chk.Svrt() != SVRT_OK) Evt((TStr(CHK_EVT) + chk.ToStr(RES_CMNT)).Str());
-      if (chk.IsErr()) {
-        res = OnChkFail(p, chk);
-        goOn = false;
-      }
+      goOn = OnTick(p, timer, res);
       continue;
     }
     if (w == WAIT_TIMEOUT) {
@@ -136,6 +127,20 @@ TRes TProcessMngr::Watch(WTProcess& p) {
     Log().Write("WP.", "TProcessMngr::Watch() check timer not removed (rc=%u)", (unsigned)e);
   }
   return res;
+}
+
+// A timer message of the monitored wait: a check when it is this launch's tick, and the stop when the check failed.
+// False when the wait is over (res then holds the stop's result).
+bool TProcessMngr::OnTick(WTProcess& p, uintptr_t timer, TRes& res) {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) return true;
+  // A tick left over from an earlier timer of this thread is no check time of this launch.
+  if (msg.hwnd != nullptr || msg.wParam != timer) return true;
+  TRes chk = Check(p);
+  if (chk.Svrt() != SVRT_OK) Evt((TStr(CHK_EVT) + chk.ToStr(RES_CMNT)).Str());
+  if (!chk.IsErr()) return true;
+  res = OnChkFail(p, chk);
+  return false;
 }
 
 TRes TProcessMngr::Check(WTProcess& p) {

@@ -39,6 +39,20 @@ void WTProcess::AssignJob() {
   m_Job.Close();
 }
 
+// A child that cannot be resumed never runs: it is ended here, the object is left empty and the launch has failed.
+uint32_t WTProcess::Resume() {
+  if (ResumeThread(m_Thrd.Get()) != (DWORD)-1) return 0;
+  uint32_t rc = GetLastError();
+  if (!TerminateProcess(m_Prc.Get(), rc)) {
+    DWORD e = GetLastError();
+    Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
+                (unsigned)(uintptr_t)this, (unsigned)e);
+  }
+  Close();
+  m_Pid = m_Tid = 0;
+  return rc;
+}
+
 uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
   // CreateProcessA may write into the command line, so it gets a copy of its own.
   TCharBuf buf(cmdLn.Len() + 1);
@@ -58,17 +72,7 @@ uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
   } else {
     m_Prc.Attach(pi.hProcess), m_Thrd.Attach(pi.hThread), m_Pid = pi.dwProcessId, m_Tid = pi.dwThreadId;
     AssignJob();
-    if (!((DWORD)flags & CREATE_SUSPENDED) && ResumeThread(m_Thrd.Get()) == (DWORD)-1) {
-      // A child that cannot be resumed never runs: it is ended here and the launch has failed.
-      rc = GetLastError();
-      if (!TerminateProcess(m_Prc.Get(), rc)) {
-        DWORD e = GetLastError();
-        Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
-                    (unsigned)(uintptr_t)this, (unsigned)e);
-      }
-      Close();
-      m_Pid = m_Tid = 0;
-    }
+    if (!((DWORD)flags & CREATE_SUSPENDED)) rc = Resume();
   }
   Log().Write(rc == 0 ? "SPT" : "SP!",
               "WTProcess::Crt(cmdln='%s',flags=%d) [this=%#010x] end (PID=%u,TID=%u,rc=%d).", cmdLn.Str(), flags,

@@ -40,6 +40,7 @@ class WTProcess : public TYdBsMem {
   bool InJob() const { return !m_Job.IsNone(); }
   void MakeJob();
   void AssignJob();
+  uint32_t Resume();
 
   THandle m_Prc;
   THandle m_Thrd;

@@ -95,6 +95,7 @@ class TProcessMngr : public TYdBsMem {
   uint32_t ForceStop(WTProcess& p);
   // The monitored wait and its checks.
   TRes Watch(WTProcess& p);
+  bool OnTick(WTProcess& p, uintptr_t timer, TRes& res);
   TRes Check(WTProcess& p);
   TRes ChkRunTm(WTProcess& p);
   TRes ChkMem(WTProcess& p);
@@ -108,7 +109,10 @@ class TProcessMngr : public TYdBsMem {
   void SetMeasures(TMeasures* m);
   void SetStopCalls(TStopCalls* c);
   bool IsMonitored() const;
+  TRes Launch(WTProcess& p);
+  bool LastAttempt(TCounter& attempts, TRes& res);
   TRes PlainWait(WTProcess& p);
+  bool AskToEnd(WTProcess& p);
   uint32_t EndChild(WTProcess& p);
   void Evt(const char* txt);
   void TraceExit() const;  // the "Process exited" line of ExitCode
