@@ -7,18 +7,7 @@
 #include <cstring>
 
 #include "ydbase.h"
-
-// Positions reported by the containers' exceptions.
-struct YdGenSite {
-  static constexpr const char* SRC = "Src/Gen/ydgen";
-  static constexpr const char* INC = "Inc/ydgen";
-  static constexpr unsigned GET = 1277;      // list item index not below the count
-  static constexpr unsigned GET_INC = 1259;  // the same for LST_INC_SITE lists; array indices
-  static constexpr unsigned INS = 1189;      // list insertion index above the count
-  static constexpr unsigned GROW = 1231;     // list storage could not be grown
-  static constexpr unsigned NULL_ITEM = 1140;  // null item given to AddSorted
-  static constexpr unsigned ARR_CNT = 441;   // array created with no elements
-};
+#include "ydcodes.h"
 
 // Throw sites of the containers, out of line: one copy instead of one per item type.
 [[noreturn]] void YdGenOutOfRange(const char* file, unsigned line, uint32_t idx, uint32_t cnt);
@@ -167,8 +156,8 @@ class TList : public TYdBsMem {
 
   T* Get(uint32_t i) const {
     if (i >= m_Cnt) {
-      if (m_Flags & LST_INC_SITE) YdGenOutOfRange(YdGenSite::INC, YdGenSite::GET_INC, i, m_Cnt);
-      YdGenOutOfRange(YdGenSite::SRC, YdGenSite::GET, i, m_Cnt);
+      if (m_Flags & LST_INC_SITE) YdGenOutOfRange(SRC_GEN_INC, CHK_GEN_GET_INC, i, m_Cnt);
+      YdGenOutOfRange(SRC_GEN, CHK_GEN_GET, i, m_Cnt);
     }
     return m_Items[i];
   }
@@ -181,14 +170,14 @@ class TList : public TYdBsMem {
   }
   // Inserts before index i (i equal to the count appends). The caller keeps a sorted list in order.
   int Ins(T* item, uint32_t i) {
-    if (i > m_Cnt) YdGenOutOfRange(YdGenSite::SRC, YdGenSite::INS, i, m_Cnt);
+    if (i > m_Cnt) YdGenOutOfRange(SRC_GEN, CHK_GEN_INS, i, m_Cnt);
     return Put(item, i);
   }
   // The index of the new item, or -1 when a unique list already holds an equal one (the caller keeps
   // the item then).
   int AddSorted(T* item) {
-    if (!item) YdGenInvalidArg((m_Flags & LST_INC_SITE) ? YdGenSite::INC : YdGenSite::SRC,
-                               YdGenSite::NULL_ITEM, "item==NULL");
+    if (!item) YdGenInvalidArg((m_Flags & LST_INC_SITE) ? SRC_GEN_INC : SRC_GEN,
+                               CHK_GEN_NULL_ITEM, "item==NULL");
     if (!m_SortKey) return Put(item, m_Cnt);
     uint32_t pos = SortedPos(*item);
     if ((m_Flags & LST_UNIQUE) && m_Cnt) {
@@ -361,7 +350,7 @@ class TArray : public TYdBsMem {
  public:
   TArray() {}
   explicit TArray(uint32_t cnt) {
-    if (cnt == 0) YdGenInvalidArg(YdGenSite::SRC, YdGenSite::ARR_CNT, "cnt==0");
+    if (cnt == 0) YdGenInvalidArg(SRC_GEN, CHK_GEN_ARR_CNT, "cnt==0");
     SetCnt(cnt);
   }
   TArray(const TArray&) = delete;
@@ -380,11 +369,11 @@ class TArray : public TYdBsMem {
   }
   uint32_t Cnt() const { return m_Cnt; }
   T& operator[](uint32_t i) {
-    if (i >= m_Cnt) YdGenOutOfRange(YdGenSite::INC, YdGenSite::GET_INC, i, m_Cnt);
+    if (i >= m_Cnt) YdGenOutOfRange(SRC_GEN_INC, CHK_GEN_GET_INC, i, m_Cnt);
     return m_Data[i];
   }
   const T& operator[](uint32_t i) const {
-    if (i >= m_Cnt) YdGenOutOfRange(YdGenSite::INC, YdGenSite::GET_INC, i, m_Cnt);
+    if (i >= m_Cnt) YdGenOutOfRange(SRC_GEN_INC, CHK_GEN_GET_INC, i, m_Cnt);
     return m_Data[i];
   }
   T* Data() { return m_Data; }

@@ -6,12 +6,11 @@
 #include "GUI/SrchWnd.h"
 #include "Lib/Thrd.h"
 #include "Log/Log.h"
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
-const char* const kSrc = "Src/GUI/MsgBoxAC";
-// Positions named in the trace lines of this module.
-constexpr unsigned kLnNoThrd = 45, kLnNoStop = 55, kLnNoEnd = 57, kLnNotBox = 101, kLnPress = 113;
+const char* const kSrc = SRC_MSGBOX;
 
 constexpr int kTries = 3;                // starting and stopping the thread may fail for a moment
 constexpr uint32_t kSrchMs = 15000;      // the box appears within a fraction of a second; give up after that
@@ -19,7 +18,6 @@ constexpr uint32_t kSrchPauseMs = 100;   // between two searches
 constexpr uint32_t kTickMs = 250;        // the countdown notices a closed box this quickly
 constexpr uint32_t kEndWaitMs = 3000;    // covers the countdown's tick and a search under way many times
 constexpr uint32_t kNoThrdEnded = ERROR_INVALID_THREAD_ID;  // posting to a thread that has already ended
-constexpr uint32_t kNotBox = 1359;       // the window found is not the box (ERROR_INTERNAL_ERROR)
 
 // Rows: the button sets (MB_TYPEMASK); columns: the default buttons (MB_DEFMASK, in steps of MB_DEFBUTTON2).
 // Only the bits the table covers are read (three of MB_TYPEMASK, two of MB_DEFMASK): the system defines no
@@ -66,13 +64,13 @@ void HandOver(TMbacJob* job) {
   uint32_t id = job->Thrd.Id();  // the job may be gone as soon as it is queued
   ++g_Left;
   if (QueueUserWorkItem(ReapJob, job, WT_EXECUTELONGFUNCTION)) {
-    Log().Write("UB\xb7", "countdown thread %u handed over [%s,%u]", id, kSrc, (unsigned)__LINE__);
+    Log().Write("UB\xb7", "countdown thread %u handed over [%s,%u]", id, kSrc, CHK_MSGBOX_HANDED);
     return;
   }
   DWORD err = GetLastError();
   // Kept for the rest of the process rather than freed under a running thread.
   Log().Write("UB\xb7", "countdown thread %u left running, objects kept: rc=%u [%s,%u]", id, (unsigned)err, kSrc,
-              (unsigned)__LINE__);
+              CHK_MSGBOX_LEFT);
 }
 }  // namespace
 
@@ -129,7 +127,7 @@ uint32_t TMsgBoxAutoCloser::FindBox(HWND& ctl) const {
     // Traced once per new code: a failing enumeration tends to fail on every try.
     if (found.IsErr() && found.Code() != lastErr) {
       lastErr = found.Code();
-      Log().Write("UB\xb7", "window search failed: rc=%u [%s,%u]", lastErr, kSrc, (unsigned)__LINE__);
+      Log().Write("UB\xb7", "window search failed: rc=%u [%s,%u]", lastErr, kSrc, CHK_MSGBOX_SRCH);
     }
     MSG msg;
     if (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) return ERROR_CANCELLED;
@@ -144,8 +142,8 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
   WndTxt(box, boxCap);
   // A partial match (another window with this caption) is not the box: leave it alone.
   if (lstrcmpW(boxCap.c_str(), capW.c_str()) != 0) {
-    LogExpect("msg_box_dlg_cap!=cap", kSrc, kLnNotBox);
-    return TRes(kNotBox, "The window found is not the box. ");
+    LogExpect("msg_box_dlg_cap!=cap", kSrc, CHK_MSGBOX_NOT_BOX);
+    return TRes(RC_INTERNAL, "The window found is not the box. ");
   }
   TRes res;
   DWORD start = GetTickCount();
@@ -157,7 +155,7 @@ TRes TMsgBoxAutoCloser::CntDwn(HWND ctl) const {
       HWND item = id ? GetDlgItem(box, id) : nullptr;
       LRESULT r = SendMessageA(box, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(item));
       Log().Write("UB\xb7", "btn_id=%u,item=%#010x,res=%u [%s,%u]", id, (unsigned)(uintptr_t)item,
-                  (unsigned)r, kSrc, kLnPress);
+                  (unsigned)r, kSrc, CHK_MSGBOX_PRESS);
       break;
     }
     uint32_t left = m_TmOut - elapsed;
@@ -202,12 +200,12 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   uint32_t stErr = 0;
   if (!g_StationVis.load()(stErr)) {
     Log().Write("UB\xb7", "window station not visible, nobody could answer: the box is not shown [%s,%u]", kSrc,
-                (unsigned)__LINE__);
+                CHK_MSGBOX_NO_STATION);
     return 0;
   }
   if (stErr)
     Log().Write("UB\xb7", "window station flags not read: rc=%u, the box is shown [%s,%u]", (unsigned)stErr, kSrc,
-                (unsigned)__LINE__);
+                CHK_MSGBOX_STATION);
   std::unique_ptr<TMbacJob> job(new TMbacJob);
   job->Cmd.Set(text, caption, style);
   job->Cmd.SetTmOut(seconds);
@@ -216,13 +214,13 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
   uint32_t r = 1;
   for (int i = 0; i < kTries && r; ++i) r = mbac_thrd.Start();
   bool started = r == 0;
-  if (!started) LogExpect("!r", kSrc, kLnNoThrd);
+  if (!started) LogExpect("!r", kSrc, CHK_MSGBOX_NO_THRD);
 
   // The texts are code page 1251 whatever the ANSI code page, which would garble them in the A form.
   int res = MessageBoxW(owner, TxtW(text).c_str(), TxtW(caption).c_str(), style | MB_SETFOREGROUND);
   if (!res) {  // no desktop to show it on, for one: the caller gets 0 and the reason is traced
     DWORD err = GetLastError();
-    Log().Write("UB\xb7", "MessageBoxW failed: rc=%u [%s,%u]", (unsigned)err, kSrc, (unsigned)__LINE__);
+    Log().Write("UB\xb7", "MessageBoxW failed: rc=%u [%s,%u]", (unsigned)err, kSrc, CHK_MSGBOX_NO_BOX);
   }
   if (!started) return res;
 
@@ -231,9 +229,9 @@ int MsgBoxAC(HWND owner, const char* text, const char* caption, UINT style, uint
     r = mbac_thrd.PostMsg(WM_QUIT, 0, 0);
     if (r == kNoThrdEnded) r = 0;
   }
-  if (r) LogExpect("!r", kSrc, kLnNoStop);
+  if (r) LogExpect("!r", kSrc, CHK_MSGBOX_NO_STOP);
   if (mbac_thrd.Wait(kEndWaitMs)) {
-    LogExpect("mbac_thrd.Wait(3000)", kSrc, kLnNoEnd);
+    LogExpect("mbac_thrd.Wait(3000)", kSrc, CHK_MSGBOX_NO_END);
     HandOver(job.release());
   }
   return res;

@@ -3,10 +3,10 @@
 #include <exception>
 
 #include "Log/Log.h"
+#include "ydcodes.h"
 
 namespace {
-const char* const kSrc = "Src/GUI/SrchWnd";
-constexpr unsigned kLnNoNames = 103;
+const char* const kSrc = SRC_SRCHWND;
 }  // namespace
 
 std::wstring TxtW(const char* s) {
@@ -113,8 +113,8 @@ TStr SrchWndTrc(const TQueue<TStr>& names, HWND found) {
 
 TRes SrchWnd(HWND& found, const TQueue<TStr>& names, TCommand& cmp, DWORD pid) {
   TStrCmpCmd* strCmp = dynamic_cast<TStrCmpCmd*>(&cmp);
-  if (!strCmp) throw EInvalidArgument(kSrc, __LINE__, "dynamic_cast<TStrCmpCmd*>(&cmp)");
-  if (names.Cnt() == 0) LogExpect("_wnd_nms.Cnt()==0", kSrc, kLnNoNames);
+  if (!strCmp) throw EInvalidArgument(kSrc, CHK_SRCHWND_CMP, "dynamic_cast<TStrCmpCmd*>(&cmp)");
+  if (names.Cnt() == 0) LogExpect("_wnd_nms.Cnt()==0", kSrc, CHK_SRCHWND_NO_NAMES);
 
   TSrchCtx ctx(names, *strCmp, pid);
   TRes res;

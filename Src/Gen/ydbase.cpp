@@ -1,5 +1,6 @@
 // The heap routines, byte buffers and the exceptions of programming errors.
 #include "ydbase.h"
+#include "ydcodes.h"
 
 #include <windows.h>
 
@@ -8,10 +9,8 @@
 
 namespace {
 
-// The positions the heap routines have always reported for a failed allocation: fixed identifiers.
-const char kHeapSrc[] = "Src/Lib/BStr";
-const unsigned kAllocLine = 52;
-const unsigned kReAllocLine = 59;
+// A failed allocation is reported as the strings' check: the heap routines once lived there.
+const char* const kHeapSrc = SRC_BSTR;
 const size_t kMsgStep = 32;  // exception messages grow in steps of 32 bytes
 const size_t kMsgBlindMax = 1u << 20;  // a message the C library cannot measure is cut here
 
@@ -27,14 +26,14 @@ struct TNumTxt {
 
 void* YdAlloc(size_t sz) {
   void* p = HeapAlloc(GetProcessHeap(), 0, sz);
-  if (!p) throw EBadAlloc(kHeapSrc, kAllocLine, sz);
+  if (!p) throw EBadAlloc(kHeapSrc, CHK_BSTR_ALLOC, sz);
   return p;
 }
 
 void* YdReAlloc(void* p, size_t sz) {
   if (!p) return YdAlloc(sz);
   void* n = HeapReAlloc(GetProcessHeap(), 0, p, sz);
-  if (!n) throw EBadAlloc(kHeapSrc, kReAllocLine, sz);
+  if (!n) throw EBadAlloc(kHeapSrc, CHK_BSTR_REALLOC, sz);
   return n;
 }
 

@@ -10,11 +10,11 @@ void YdGenInvalidArg(const char* file, unsigned line, const char* cond) {
 }
 
 void* YdGenGrow(void* arr, uint32_t cnt) {
-  if (cnt > LST_MAX_CNT) throw EBadAlloc(YdGenSite::SRC, YdGenSite::GROW, cnt);
+  if (cnt > LST_MAX_CNT) throw EBadAlloc(SRC_GEN, CHK_GEN_GROW, cnt);
   try {
     return YdReAlloc(arr, size_t(cnt) * sizeof(void*));
   } catch (const EBadAlloc&) {
     // The list reports the item count it asked for, not the byte size of the heap request.
-    throw EBadAlloc(YdGenSite::SRC, YdGenSite::GROW, cnt);
+    throw EBadAlloc(SRC_GEN, CHK_GEN_GROW, cnt);
   }
 }

@@ -9,16 +9,11 @@
 
 #include "Lib/Re.h"
 #include "Lib/Res.h"
+#include "ydcodes.h"
 
 namespace {
 
-const char kSrc[] = "Src/Lib/BStr";
-const unsigned kDelLine = 70;  // the position range removal reports this line
-// Positions the other exceptions of this file report: fixed identifiers, kept when code moves.
-const unsigned kGrowLine = 164;    // a grown text would pass 32 bits
-const unsigned kSetLine = 170;     // a text set from outside is longer than 32 bits
-const unsigned kInsLine = 185;     // insertion position past the end
-const unsigned kFmtLine = 224;     // a formatted text would pass 32 bits
+const char* const kSrc = SRC_BSTR;
 const uint32_t kStep = 32;     // strings grow in steps of 32 bytes
 // A format the C library keeps refusing (an encoding error) is given up at this capacity.
 const size_t kFmtFailCap = 1u << 20;
@@ -96,13 +91,13 @@ void TStr::Reserve(uint32_t n) {
 // New length of a text that grows by add characters; refuses lengths past 32 bits.
 static uint32_t GrownLen(uint32_t len, size_t add) {
   uint64_t n = static_cast<uint64_t>(len) + add;
-  if (n > kMaxLen) throw EBadAlloc(kSrc, kGrowLine, static_cast<size_t>(n) + 1);
+  if (n > kMaxLen) throw EBadAlloc(kSrc, CHK_BSTR_GROW, static_cast<size_t>(n) + 1);
   return static_cast<uint32_t>(n);
 }
 
 void TStr::Set(const char* s, uint32_t n) {
   size_t len = s ? (n ? strnlen(s, n) : strlen(s)) : 0;
-  if (len > kMaxLen) throw EBadAlloc(kSrc, kSetLine, len + 1);
+  if (len > kMaxLen) throw EBadAlloc(kSrc, CHK_BSTR_SET, len + 1);
   // A text inside our own buffer is never longer than the current one, so Reserve keeps the block.
   Reserve(static_cast<uint32_t>(len));
   if (len) memmove(m_Str, s, len);
@@ -117,7 +112,7 @@ void TStr::Set(const BTStr& s) {
 
 void TStr::Ins(const char* s, uint32_t pos, uint32_t n) {
   if (!s || !*s) return;
-  if (pos > m_Len) throw EOutOfRange(kSrc, kInsLine, pos, m_Len);
+  if (pos > m_Len) throw EOutOfRange(kSrc, CHK_BSTR_INS, pos, m_Len);
   size_t add = n ? strnlen(s, n) : strlen(s);
   uint32_t len = GrownLen(m_Len, add);
   // The text may be a part of this string, and growing may move the buffer.
@@ -145,7 +140,7 @@ const char* TStr::VFmt(const char* fmt, va_list args) {
   // Formatted into a buffer of its own: an argument may be this string's text.
   TCharBuf out(m_Buf.Cap());
   long long n = YdVFmt(out, kGrow, fmt, args);
-  if (n > static_cast<long long>(kMaxLen)) throw EBadAlloc(kSrc, kFmtLine, static_cast<size_t>(n) + 1);
+  if (n > static_cast<long long>(kMaxLen)) throw EBadAlloc(kSrc, CHK_BSTR_FMT, static_cast<size_t>(n) + 1);
   m_Buf.Swap(out);
   m_Str = m_Buf.Chars();
   m_Len = static_cast<uint32_t>(strlen(m_Str));
@@ -167,7 +162,7 @@ TStr TStr::operator+(const char* s) const {
 TStr TStr::operator+(const TStr& s) const { return *this + s.Str(); }
 
 void TStr::Del(uint32_t pos, uint32_t n) {
-  if (pos >= m_Len || static_cast<uint64_t>(pos) + n > m_Len) throw EOutOfRange(kSrc, kDelLine, pos, m_Len);
+  if (pos >= m_Len || static_cast<uint64_t>(pos) + n > m_Len) throw EOutOfRange(kSrc, CHK_BSTR_DEL, pos, m_Len);
   if (n == 0) n = m_Len - pos;
   memmove(m_Str + pos, m_Str + pos + n, m_Len - pos - n + 1);
   m_Len -= n;

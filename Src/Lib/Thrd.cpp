@@ -3,10 +3,10 @@
 #include "Lib/Command.h"
 #include "Lib/Res.h"
 #include "Lib/Trace.h"
+#include "ydcodes.h"
 
 namespace {
 
-const uint32_t kExcptExit = 1359;    // a thread ended by an exception reports an internal error
 const char kThrdMtxPrfx[] = "YD_TThrd_";
 
 // Handles and addresses are traced by their low 32 bits.
@@ -202,10 +202,10 @@ DWORD WINAPI TThrd::Routine(LPVOID prm) {
                 id);
   } catch (const EException& e) {
     Trace("ST!", "Thread routine exception [thrd=%#010x,%s].", Lo(t), e.Msg());
-    exitVal = kExcptExit;
+    exitVal = RC_INTERNAL;
   } catch (...) {
     Trace("ST!", "Thread routine unknown exception [thrd=%#010x].", Lo(t));
-    exitVal = kExcptExit;
+    exitVal = RC_INTERNAL;
   }
   return exitVal;
 }

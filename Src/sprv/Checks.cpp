@@ -4,10 +4,9 @@
 #include "Log/Log.h"
 #include "sprv/Process.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-constexpr uint32_t LMT_EXCEEDED = 13;  // code of every limit excess and of a hang
 
 // "Проверка: "
 const char* const CHK_EVT = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";
@@ -27,7 +26,7 @@ void MeasureFailed(const char* what, uint32_t rc) {
 // The comment of an excess: text, "(measure/limit", and the closing ")" or "). ".
 TRes Excess(const char* txt, const TStr& measure, uint32_t lmt, const char* close, uint32_t svrt = SVRT_ERR) {
   TStr cmnt = TStr(txt) + measure + "/" + TStr::Num(lmt) + close;
-  return TRes(LMT_EXCEEDED, cmnt.Str(), svrt);
+  return TRes(RC_LMT_EXCEEDED, cmnt.Str(), svrt);
 }
 
 struct THungSrch {
@@ -111,16 +110,7 @@ TRes TProcessMngr::Watch(WTProcess& p) {
       break;
     }
     if (w == WAIT_OBJECT_0 + 1) {
-      MSG msg;
-      if (!PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) continue;
-      // A tick left over from an earlier timer of this thread is no check time of this launch.
-      if (msg.hwnd != nullptr || msg.wParam != timer) continue;
-      TRes chk = Check(p);
-      if (chk.Svrt() != SVRT_OK) Evt((TStr(CHK_EVT) + chk.ToStr(RES_CMNT)).Str());
-      if (chk.IsErr()) {
-        res = OnChkFail(p, chk);
-        goOn = false;
-      }
+      goOn = OnTick(p, timer, res);
       continue;
     }
     if (w == WAIT_TIMEOUT) {
@@ -137,6 +127,20 @@ TRes TProcessMngr::Watch(WTProcess& p) {
     Log().Write("WP.", "TProcessMngr::Watch() check timer not removed (rc=%u)", (unsigned)e);
   }
   return res;
+}
+
+// A timer message of the monitored wait: a check when it is this launch's tick, and the stop when the check failed.
+// False when the wait is over (res then holds the stop's result).
+bool TProcessMngr::OnTick(WTProcess& p, uintptr_t timer, TRes& res) {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) return true;
+  // A tick left over from an earlier timer of this thread is no check time of this launch.
+  if (msg.hwnd != nullptr || msg.wParam != timer) return true;
+  TRes chk = Check(p);
+  if (chk.Svrt() != SVRT_OK) Evt((TStr(CHK_EVT) + chk.ToStr(RES_CMNT)).Str());
+  if (!chk.IsErr()) return true;
+  res = OnChkFail(p, chk);
+  return false;
 }
 
 TRes TProcessMngr::Check(WTProcess& p) {
@@ -207,7 +211,7 @@ TRes TProcessMngr::OnRunTmOut(WTProcess& p) {
 TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
   TRes res;
   uint32_t t0 = GetTickCount();
-  m_ExitCode = STOPPED_CODE;
+  m_ExitCode = RC_INTERNAL;
   res.Set(ForceStop(p));
   Log().Write("WP.", "Process terminated (r=%s),wait=%ums.", failed.Cmnt().Str(), (unsigned)(GetTickCount() - t0));
   return res;

@@ -5,12 +5,9 @@
 #include "Lib/Path.h"
 #include "sprv/Prms.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-const uint32_t RES_FOREIGN = 50;   // the name is not this parser's
-const uint32_t RES_BAD_PRM = 87;
-const uint32_t RES_NO_PRS = 1359;  // a parser class without a parse of its own
 
 TStr SubStr(const char* s, uint32_t n) {
   TStr t;
@@ -50,13 +47,15 @@ TStr CmdLnArg(const char* cmdLn, uint32_t idx) {
 
 TStr CmdLnArg(uint32_t idx) { return CmdLnArg(GetCommandLineA(), idx); }
 
-TRes TCmdLnPrmPrsr::Prs(const TStr&, const TStr&) { return TRes(RES_NO_PRS, "", SVRT_ERR); }
+// A parser class without a parse of its own is a programming error.
+TRes TCmdLnPrmPrsr::Prs(const TStr&, const TStr&) { return TRes(RC_INTERNAL, "", SVRT_ERR); }
 
-TRes TCmdLnPrsrA::Prs() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
+TRes TCmdLnPrsrA::Prs() { return TRes(RC_FOREIGN_PRM, "", SVRT_ERR); }
 
 TRes TCmdLnToPmPrsr::Prs() { return Prs(GetCommandLineA()); }
 
-TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
+// The parameter parsers, in the order they are asked.
+void TCmdLnToPmPrsr::AddPrsrs() {
   m_Prsrs.Add(new TCmdLnHlpPrmPrsr());
   m_Prsrs.Add(new TAttemptsLmtPrmPrsr(m_Pm));
   m_Prsrs.Add(new TGdiObjsLmtPrmPrsr(m_Pm));
@@ -72,7 +71,10 @@ TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
   m_Prsrs.Add(m_Cmd);
   m_Prsrs.Add(new THungPrmPrsr(m_Pm));
   m_Prsrs.Add(new TTimePrmPrsr(m_Pm));
+}
 
+TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
+  AddPrsrs();
   TRes r;
   for (uint32_t k = 1; r.IsOk(); ++k) {
     TStr tok;
@@ -93,9 +95,10 @@ TRes TCmdLnToPmPrsr::Prs(const char* cmdLn) {
   return r;
 }
 
-TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
-  TRes r;
-  TStr nm, val;
+namespace {
+
+// "-name:value" or "/name:value" (value unquoted); a word without the sign is a value without a name.
+void SplitPrm(const TStr& tok, TStr& nm, TStr& val) {
   if (!tok.Empty() && (tok[0] == '-' || tok[0] == '/')) {
     uint32_t c = 1;
     while (c < tok.Len() && tok[c] != ':') ++c;
@@ -105,14 +108,21 @@ TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
     val = tok;
   }
   val.Unquote();
+}
 
+}  // namespace
+
+TRes TCmdLnToPmPrsr::PrsPrm(const TStr& tok) {
+  TRes r;
+  TStr nm, val;
+  SplitPrm(tok, nm, val);
   for (TQueueIter<TCmdLnPrmPrsr> it(m_Prsrs); !it.End(); it.Next()) {
     TRes pr = it.Cur()->Prs(nm, val);
     if (pr.Code() == 0) return r;
-    if (pr.Code() != RES_FOREIGN) r.Add(pr);
+    if (pr.Code() != RC_FOREIGN_PRM) r.Add(pr);
   }
   // "Ошибка в параметре \"<token>\""
   TStr cmnt = TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 \"") + tok + "\"";
-  r.Add(TRes(RES_BAD_PRM, cmnt.Str(), SVRT_ERR));
+  r.Add(TRes(RC_BAD_PRM, cmnt.Str(), SVRT_ERR));
   return r;
 }

@@ -61,6 +61,7 @@ class TCmdLnToPmPrsr : public TCmdLnPrsr {
   TRes PrsPrm(const TStr& tok);
 
  private:
+  void AddPrsrs();
   TProcessMngr* m_Pm;  // not owned
   TCmdPrmPrsr* m_Cmd = nullptr;    // owned by the queue
   TRetCodePrmPrsr* m_Rc = nullptr; // owned by the queue

@@ -6,17 +6,10 @@
 #include "Log/Log.h"
 #include "sprv/CmdLn.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
 
-// Positions reported by ChkRes: they name the step that failed.
-const char* const SRC_MAIN = "Src/sprv/main";
-const unsigned LN_CHK_PRMS = 30;
-const unsigned LN_PARSE = 33;
-const unsigned LN_RUN = 34;
-
-const uint32_t RES_BAD_PRM = 87;
-const uint32_t RES_EXCEPTION = 1359;
 const uint32_t USAGE_TMOUT_SEC = 60000;  // the box must not wait for an absent user forever
 const char* const USAGE_CAPTION = "Ruriruriv";
 
@@ -78,7 +71,7 @@ TRes ChkPrms(const char* cmdLn) {
   // Help requests are case-sensitive here: "-h" goes on to the parser.
   if (a1.Empty() || a1.Eq("-?") || a1.Eq("/?") || a1.Eq("/h") || a1.Eq("/H"))
     // "Параметры не заданы"
-    r.Set(RES_BAD_PRM, "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb", SVRT_ERR);
+    r.Set(RC_BAD_PRM, "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb", SVRT_ERR);
   Log().Write("A_A", "ChkPrms(\"%s\") returned (cmnt=\"%s\")", cmdLn ? cmdLn : "", r.Cmnt().Str());
   return r;
 }
@@ -107,21 +100,21 @@ uint32_t RunEntry(const char* cmdLn, TShowUsageFn show, TRes* outcome) {
   // (a command line the system refuses) must not hold an unattended supervisor in the box for hours.
   bool prmStep = true;
   try {
-    res = ChkRes(SRC_MAIN, LN_CHK_PRMS, ChkPrms(cmdLn));
+    res = ChkRes(SRC_MAIN, CHK_MAIN_PRMS, ChkPrms(cmdLn));
     TProcessMngr pm;
     TCmdLnToPmPrsr prsr(&pm);
-    res = ChkRes(SRC_MAIN, LN_PARSE, prsr.Prs(cmdLn));
+    res = ChkRes(SRC_MAIN, CHK_MAIN_PARSE, prsr.Prs(cmdLn));
     prmStep = false;
-    res = ChkRes(SRC_MAIN, LN_RUN, pm.Run());
+    res = ChkRes(SRC_MAIN, CHK_MAIN_RUN, pm.Run());
     expected = pm.IsExpectedExitCode();
   } catch (const EFailure& e) {
     res = e.Res();
-    if (res.Code() == RES_BAD_PRM && prmStep && show) show(res.Cmnt());
+    if (res.Code() == RC_BAD_PRM && prmStep && show) show(res.Cmnt());
   } catch (const EException& e) {
-    res.Set(RES_EXCEPTION, e.Msg(), SVRT_ERR);
+    res.Set(RC_INTERNAL, e.Msg(), SVRT_ERR);
   } catch (...) {
     // "Неизвестная ошибка"
-    res.Set(RES_EXCEPTION, "\xcd\xe5\xe8\xe7\xe2\xe5\xf1\xf2\xed\xe0\xff \xee\xf8\xe8\xe1\xea\xe0", SVRT_ERR);
+    res.Set(RC_INTERNAL, "\xcd\xe5\xe8\xe7\xe2\xe5\xf1\xf2\xed\xe0\xff \xee\xf8\xe8\xe1\xea\xe0", SVRT_ERR);
   }
   if (outcome) *outcome = res;
   if (res.IsOk() && !expected) return EXIT_NOT_DONE;

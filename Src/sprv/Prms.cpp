@@ -4,11 +4,9 @@
 
 #include "Lib/Path.h"
 #include "sprv/ProcessMngr.h"
+#include "ydcodes.h"
 
 namespace {
-
-const uint32_t RES_FOREIGN = 50;
-const uint32_t RES_BAD_PRM = 87;
 
 // "Параметр задан повторно"
 const char* const MSG_REPEATED = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
@@ -58,8 +56,8 @@ const char* const MSG_TIME =
 const char* const MSG_TIME_REPEATED =
     "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0 TIME \xe7\xe0\xe4\xe0\xed \xef\xee\xe2\xf2\xee\xf0\xed\xee";
 
-TRes Foreign() { return TRes(RES_FOREIGN, "", SVRT_ERR); }
-TRes Bad(const char* msg) { return TRes(RES_BAD_PRM, msg, SVRT_ERR); }
+TRes Foreign() { return TRes(RC_FOREIGN_PRM, "", SVRT_ERR); }
+TRes Bad(const char* msg) { return TRes(RC_BAD_PRM, msg, SVRT_ERR); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -138,7 +136,7 @@ bool NamesProgram(const TStr& word) {
 // The steps of every named parser: its own name (any case), not given before, a value it accepts; only
 // then is the setting written and the parameter marked as given.
 template <class TRead, class TSet>
-TRes Take(TCmdLnPrmPrsr& p, const TStr& nm, std::initializer_list<const char*> forms, const char* repMsg,
+TRes Claim(TCmdLnPrmPrsr& p, const TStr& nm, std::initializer_list<const char*> forms, const char* repMsg,
           TRead read, TSet set) {
   bool mine = false;
   for (const char* f : forms) mine = mine || nm.Cmp(f, CMP_NOCASE) == 0;
@@ -232,51 +230,51 @@ TRes TCmdLnHlpPrmPrsr::Prs(const TStr& nm, const TStr&) {
 
 TRes TAttemptsLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t v = 0;
-  return Take(*this, nm, {"A", "ATTEMPTS"}, MSG_REPEATED,
+  return Claim(*this, nm, {"A", "ATTEMPTS"}, MSG_REPEATED,
               [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_ATTEMPTS); }, [&] { m_Pm->SetAttemptsLmt(v); });
 }
 
 TRes TGdiObjsLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t v = 0;
-  return Take(*this, nm, {"G", "GDI"}, MSG_REPEATED, [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_GDI); },
+  return Claim(*this, nm, {"G", "GDI"}, MSG_REPEATED, [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_GDI); },
               [&] { m_Pm->SetGdiObjsLmt(v); });
 }
 
 TRes THandlesLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t v = 0;
   // "H" never arrives here: the help parser is asked first.
-  return Take(*this, nm, {"H", "HANDLES"}, MSG_REPEATED,
+  return Claim(*this, nm, {"H", "HANDLES"}, MSG_REPEATED,
               [&] { return PrmInt(val, v) ? TRes() : Bad(MSG_HANDLES); }, [&] { m_Pm->SetHandlesLmt(v); });
 }
 
 TRes TLogPrm::Prs(const TStr& nm, const TStr& val) {
-  return Take(*this, nm, {"L", "LOG"}, MSG_REPEATED, [&] { return val.Empty() ? Bad(MSG_LOG) : TRes(); },
+  return Claim(*this, nm, {"L", "LOG"}, MSG_REPEATED, [&] { return val.Empty() ? Bad(MSG_LOG) : TRes(); },
               [&] { m_Pm->SetLogFile(val); });
 }
 
 TRes TMemLmtPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t v = 0;
-  return Take(*this, nm, {"M", "MEM", "MEMORY"}, MSG_REPEATED, [&] { return StrToSz(val, v); },
+  return Claim(*this, nm, {"M", "MEM", "MEMORY"}, MSG_REPEATED, [&] { return StrToSz(val, v); },
               [&] { m_Pm->SetMemLmt(v); });
 }
 
 TRes TPausePrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t ms = 0;
-  return Take(*this, nm, {"P", "PAUSE"}, MSG_REPEATED,
+  return Claim(*this, nm, {"P", "PAUSE"}, MSG_REPEATED,
               [&] { return StrToMsChk(val, ms) && ms != 0 ? TRes() : Bad(MSG_PAUSE); }, [&] { m_Pm->SetPause(ms); });
 }
 
 TRes TStopPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t ms = 0;
   // A grace time of 0 is valid (terminate at once); only a value without leading digits is refused.
-  return Take(*this, nm, {"S", "STOP"}, MSG_REPEATED,
+  return Claim(*this, nm, {"S", "STOP"}, MSG_REPEATED,
               [&] { return !val.Empty() && IsDigit(val[0]) && StrToMsChk(val, ms) ? TRes() : Bad(MSG_RUN_TM); },
               [&] { m_Pm->SetStopTm(ms); });
 }
 
 TRes TRunTmPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t ms = 0;
-  return Take(*this, nm, {"R", "RUN"}, MSG_REPEATED,
+  return Claim(*this, nm, {"R", "RUN"}, MSG_REPEATED,
               [&] { return StrToMsChk(val, ms) && ms != 0 ? TRes() : Bad(MSG_RUN_TM); },
               [&] { m_Pm->SetRunTmLmt(ms); });
 }
@@ -296,7 +294,7 @@ TRes TRetCodePrmPrsr::Prs(const TStr& nm, const TStr& val) {
       s = e + 1;
     }
   };
-  return Take(*this, nm, {"rc"}, MSG_RC_REPEATED, read, [&] {
+  return Claim(*this, nm, {"rc"}, MSG_RC_REPEATED, read, [&] {
     for (TQueueCIter<uint32_t> it(codes); !it.End(); it.Next()) m_Pm->AddRetCode(*it.Cur());
   });
 }
@@ -319,7 +317,7 @@ void TCmdPrmPrsr::AddArg(const TStr& arg) {
 
 TRes THungPrmPrsr::Prs(const TStr& nm, const TStr& val) {
   uint32_t v = 1;
-  return Take(*this, nm, {"hung"}, MSG_HUNG_REPEATED,
+  return Claim(*this, nm, {"hung"}, MSG_HUNG_REPEATED,
               [&] { return val.Empty() || PrmInt(val, v) ? TRes() : Bad(MSG_HUNG); },
               [&] { m_Pm->SetHung(true, v); });
 }
@@ -332,6 +330,6 @@ TRes TTimePrmPrsr::Prs(const TStr& nm, const TStr& val) {
     ms = StrToInt(val, sec) ? static_cast<int64_t>(sec) * 1000 : 0;
     return ms == 0 || ms > 0xFFFFFFFFll || ms < INT32_MIN ? Bad(MSG_TIME) : TRes();
   };
-  return Take(*this, nm, {"time"}, MSG_TIME_REPEATED, read,
+  return Claim(*this, nm, {"time"}, MSG_TIME_REPEATED, read,
               [&] { m_Pm->SetChkIntrvl(static_cast<uint32_t>(ms)); });
 }

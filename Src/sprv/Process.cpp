@@ -5,10 +5,8 @@
 
 void SetQuietErrMode() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX); }
 
-WTProcess::WTProcess() { std::memset(&m_Pi, 0, sizeof(m_Pi)); }
-
 WTProcess::~WTProcess() {
-  if (m_Pi.hProcess) Close();
+  if (!m_Prc.IsNone()) Close();
 }
 
 // A job whose processes may start helpers outside it on purpose (CREATE_BREAKAWAY_FROM_JOB).
@@ -34,11 +32,25 @@ void WTProcess::MakeJob() {
 // Windows 7 and older refuse a process that is in a job already (one the supervisor was started in):
 // the child then runs without a job of its own, as a child of a supervisor without jobs would.
 void WTProcess::AssignJob() {
-  if (m_Job.IsNone() || AssignProcessToJobObject(m_Job.Get(), m_Pi.hProcess)) return;
+  if (m_Job.IsNone() || AssignProcessToJobObject(m_Job.Get(), m_Prc.Get())) return;
   DWORD e = GetLastError();
   Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not assigned to its job (rc=%u).",
               (unsigned)(uintptr_t)this, (unsigned)e);
   m_Job.Close();
+}
+
+// A child that cannot be resumed never runs: it is ended here, the object is left empty and the launch has failed.
+uint32_t WTProcess::Resume() {
+  if (ResumeThread(m_Thrd.Get()) != (DWORD)-1) return 0;
+  uint32_t rc = GetLastError();
+  if (!TerminateProcess(m_Prc.Get(), rc)) {
+    DWORD e = GetLastError();
+    Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
+                (unsigned)(uintptr_t)this, (unsigned)e);
+  }
+  Close();
+  m_Pid = m_Tid = 0;
+  return rc;
 }
 
 uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
@@ -53,36 +65,27 @@ uint32_t WTProcess::Crt(const TStr& cmdLn, const char* curDir, int flags) {
   // supervisor's error mode: the default one would let system dialogs hold it.
   m_SysFlags = ((DWORD)flags & ~(DWORD)CREATE_DEFAULT_ERROR_MODE) | CREATE_SUSPENDED;
   uint32_t rc = 0;
-  if (!CreateProcessA(nullptr, buf.Chars(), nullptr, nullptr, FALSE, m_SysFlags, nullptr, curDir, &si, &m_Pi)) {
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, buf.Chars(), nullptr, nullptr, FALSE, m_SysFlags, nullptr, curDir, &si, &pi)) {
     rc = GetLastError();
-    std::memset(&m_Pi, 0, sizeof(m_Pi));
     if (InJob()) m_Job.Close();
   } else {
+    m_Prc.Attach(pi.hProcess), m_Thrd.Attach(pi.hThread), m_Pid = pi.dwProcessId, m_Tid = pi.dwThreadId;
     AssignJob();
-    if (!((DWORD)flags & CREATE_SUSPENDED) && ResumeThread(m_Pi.hThread) == (DWORD)-1) {
-      // A child that cannot be resumed never runs: it is ended here and the launch has failed.
-      rc = GetLastError();
-      if (!TerminateProcess(m_Pi.hProcess, rc)) {
-        DWORD e = GetLastError();
-        Log().Write("SP!", "WTProcess::Crt() [this=%#010x] child not resumed and not terminated (rc=%u).",
-                    (unsigned)(uintptr_t)this, (unsigned)e);
-      }
-      Close();
-      std::memset(&m_Pi, 0, sizeof(m_Pi));
-    }
+    if (!((DWORD)flags & CREATE_SUSPENDED)) rc = Resume();
   }
   Log().Write(rc == 0 ? "SPT" : "SP!",
               "WTProcess::Crt(cmdln='%s',flags=%d) [this=%#010x] end (PID=%u,TID=%u,rc=%d).", cmdLn.Str(), flags,
-              (unsigned)(uintptr_t)this, (unsigned)m_Pi.dwProcessId, (unsigned)m_Pi.dwThreadId, (int)rc);
+              (unsigned)(uintptr_t)this, (unsigned)m_Pid, (unsigned)m_Tid, (int)rc);
   return rc;
 }
 
-uint32_t WTProcess::Wait(uint32_t ms) { return WaitForSingleObject(m_Pi.hProcess, ms); }
+uint32_t WTProcess::Wait(uint32_t ms) { return WaitForSingleObject(m_Prc.Get(), ms); }
 
 // Asked only after the wait saw the end of the process, so a failure is traced rather than returned.
 uint32_t WTProcess::GetExitCode() const {
   DWORD code = 0;
-  if (!GetExitCodeProcess(m_Pi.hProcess, &code)) {
+  if (!GetExitCodeProcess(m_Prc.Get(), &code)) {
     DWORD e = GetLastError();
     Log().Write("SP!", "WTProcess::GetExitCode() [this=%#010x] failed (rc=%u).", (unsigned)(uintptr_t)this,
                 (unsigned)e);
@@ -93,16 +96,16 @@ uint32_t WTProcess::GetExitCode() const {
 uint32_t WTProcess::MemInfo(PROCESS_MEMORY_COUNTERS& pmc) const {
   std::memset(&pmc, 0, sizeof(pmc));
   pmc.cb = sizeof(pmc);
-  return GetProcessMemoryInfo(m_Pi.hProcess, &pmc, sizeof(pmc)) ? 0 : GetLastError();
+  return GetProcessMemoryInfo(m_Prc.Get(), &pmc, sizeof(pmc)) ? 0 : GetLastError();
 }
 
 uint32_t WTProcess::PostThreadMsg(UINT msg, WPARAM w, LPARAM l) {
-  return PostThreadMessageA(m_Pi.dwThreadId, msg, w, l) ? 0 : GetLastError();
+  return PostThreadMessageA(m_Tid, msg, w, l) ? 0 : GetLastError();
 }
 
 uint32_t WTProcess::Terminate(uint32_t exitCode) {
   if (InJob()) return TerminateJob(exitCode);
-  return TerminateProcess(m_Pi.hProcess, exitCode) ? 0 : GetLastError();
+  return TerminateProcess(m_Prc.Get(), exitCode) ? 0 : GetLastError();
 }
 
 uint32_t WTProcess::TerminateJob(uint32_t exitCode) {
@@ -110,30 +113,21 @@ uint32_t WTProcess::TerminateJob(uint32_t exitCode) {
   return TerminateJobObject(m_Job.Get(), exitCode) ? 0 : GetLastError();
 }
 
-namespace {
-
-// The destructor closes too and has no caller to hand a result to, so a failed close is traced.
-void CloseHnd(HANDLE h, const char* what, const WTProcess* owner) {
-  if (!CloseHandle(h)) {
-    DWORD e = GetLastError();
-    Log().Write("SP!", "WTProcess::Close() [this=%#010x] %s handle not closed (rc=%u).", (unsigned)(uintptr_t)owner,
-                what, (unsigned)e);
-  }
-}
-
-}  // namespace
-
+// The destructor closes too and has no caller to hand a result to, so a failed close is traced as well.
 uint32_t WTProcess::Close() {
-  if (m_Pi.hProcess) {
-    CloseHnd(m_Pi.hProcess, "process", this);
-    m_Pi.hProcess = nullptr;
-    m_Pi.dwProcessId = NO_ID;
-  }
-  if (m_Pi.hThread) {
-    CloseHnd(m_Pi.hThread, "thread", this);
-    m_Pi.hThread = nullptr;
-    m_Pi.dwThreadId = NO_ID;
-  }
-  if (InJob()) m_Job.Close();
-  return 0;
+  uint32_t first = 0;
+  auto close = [&](THandle& h, DWORD& id, const char* what) {
+    if (h.IsNone()) return;
+    if (uint32_t rc = h.Close()) {
+      Log().Write("SP!", "WTProcess::Close() [this=%#010x] %s handle not closed (rc=%u).", (unsigned)(uintptr_t)this,
+                  what, (unsigned)rc);
+      if (!first) first = rc;
+    }
+    id = NO_ID;
+  };
+  close(m_Prc, m_Pid, "process");
+  close(m_Thrd, m_Tid, "thread");
+  DWORD none = 0;
+  close(m_Job, none, "job");
+  return first;
 }

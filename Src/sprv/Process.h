@@ -14,7 +14,7 @@ class WTProcess : public TYdBsMem {
  public:
   static constexpr uint32_t NO_ID = 0xFFFFFFFFu;  // id of a closed object
 
-  WTProcess();
+  WTProcess() {}
   ~WTProcess() override;
   WTProcess(const WTProcess&) = delete;
   WTProcess& operator=(const WTProcess&) = delete;
@@ -31,18 +31,22 @@ class WTProcess : public TYdBsMem {
   uint32_t Terminate(uint32_t exitCode);
   // Ends what is still in the child's job; 0 when it has none.
   uint32_t TerminateJob(uint32_t exitCode);
+  // 0, or the code of the first handle that could not be closed (each failure is traced).
   uint32_t Close();
-  const PROCESS_INFORMATION& PrcInfo() const { return m_Pi; }
-  bool InJob() const { return !m_Job.IsNone(); }
-  // The creation flags the system was given by the last Crt.
-  DWORD SysFlags() const { return m_SysFlags; }
+  PROCESS_INFORMATION PrcInfo() const { return {m_Prc.Get(), m_Thrd.Get(), m_Pid, m_Tid}; }
 
  private:
+  friend struct TProcessMngrProbe;  // the tests read the job and the creation flags
+  bool InJob() const { return !m_Job.IsNone(); }
   void MakeJob();
   void AssignJob();
+  uint32_t Resume();
 
-  PROCESS_INFORMATION m_Pi;
+  THandle m_Prc;
+  THandle m_Thrd;
+  DWORD m_Pid = 0;
+  DWORD m_Tid = 0;
   // No kill-on-close: closing it (the supervisor's own end, a released launch) leaves its processes running.
   THandle m_Job;
-  DWORD m_SysFlags = 0;
+  DWORD m_SysFlags = 0;  // the creation flags the system was given by the last Crt
 };

@@ -4,6 +4,7 @@
 #include "Lib/BTm.h"
 #include "Log/Log.h"
 #include "sprv/Process.h"
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
@@ -103,6 +104,32 @@ void TProcessMngr::OpenEvtLog() {
   if (rc != 0) Log().Write("WP.", "TProcessMngr::Run() event log not opened (rc=%u)", rc);
 }
 
+// One launch: its start, its event lines, and the wait for its end (the plain or the monitored one).
+TRes TProcessMngr::Launch(WTProcess& p) {
+  TRes res;
+  res.Set(p.Crt(m_CmdLn, nullptr, 0));
+  m_StartTicks = TickCnt();
+  Evt("\xc7\xe0\xef\xf3\xf1\xea.");  // "Запуск."
+  if (!res.IsErr()) return IsMonitored() ? Watch(p) : PlainWait(p);
+  // "Ошибка запуска. " and the system message
+  Evt((TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ") + res.ToStr(RES_CMNT | RES_TXT)).Str());
+  res.SetCmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0");  // "Ошибка запуска"
+  return res;
+}
+
+// True when this launch was the last one allowed; the run's comment and an event line then say so.
+bool TProcessMngr::LastAttempt(TCounter& attempts, TRes& res) {
+  uint32_t made = attempts.Inc();
+  if (made < m_AttemptsLmt) return false;
+  // "Завершение по числу перезапусков " made/limit "."
+  TStr cmnt = TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
+                   "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ") +
+              TStr::Num(made) + "/" + TStr::Num(m_AttemptsLmt) + ".";
+  res.SetCmnt(cmnt.Str());
+  Evt(cmnt.Str());
+  return true;
+}
+
 TRes TProcessMngr::Run() {
   TRes res;
   TCounter attempts;
@@ -114,31 +141,13 @@ TRes TProcessMngr::Run() {
   for (;;) {
     if (attempts.Val() != 0 && m_Pause != 0) Sleep(m_Pause);
     WTProcess p;
-    res.Set(p.Crt(m_CmdLn, nullptr, 0));
-    m_StartTicks = TickCnt();
-    Evt("\xc7\xe0\xef\xf3\xf1\xea.");  // "Запуск."
-    if (res.IsErr()) {
-      // "Ошибка запуска. " and the system message
-      Evt((TStr("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ") + res.ToStr(RES_CMNT | RES_TXT)).Str());
-      res.SetCmnt("\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0");  // "Ошибка запуска"
-      // A wrong command line shows at once; once it has worked, the program may be missing only for a moment
-      // (replaced by an update, locked by a scanner, a share offline), so the failure uses one attempt.
-      if (!launched) break;
-    } else {
-      launched = true;
-      res = IsMonitored() ? Watch(p) : PlainWait(p);
-      if (m_MayRun) break;
-    }
-    uint32_t made = attempts.Inc();
-    if (made >= m_AttemptsLmt) {
-      // "Завершение по числу перезапусков " made/limit "."
-      TStr cmnt = TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5 \xef\xee \xf7\xe8\xf1\xeb\xf3 "
-                       "\xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ") +
-                  TStr::Num(made) + "/" + TStr::Num(m_AttemptsLmt) + ".";
-      res.SetCmnt(cmnt.Str());
-      Evt(cmnt.Str());
-      break;
-    }
+    res = Launch(p);
+    bool started = p.PrcInfo().hProcess != nullptr;
+    // A wrong command line shows at once; once it has worked, the program may be missing only for a moment
+    // (replaced by an update, locked by a scanner, a share offline), so the failure uses one attempt.
+    if (!started && !launched) break;
+    launched = launched || started;
+    if (m_MayRun || LastAttempt(attempts, res)) break;
     p.Close();
     if (IsExpectedExitCode()) break;
   }
@@ -158,7 +167,7 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
     TraceExit();
     Evt((TStr("\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5: exit code=") + TStr::Num(m_ExitCode)).Str());  // "Завершение: exit code="
   } else if (w == WAIT_TIMEOUT) {
-    m_ExitCode = STOPPED_CODE;
+    m_ExitCode = RC_INTERNAL;
     res.Set(ForceStop(p));
     Log().Write("WP.", "Process terminated (timeout)");
   } else {
@@ -168,27 +177,29 @@ TRes TProcessMngr::PlainWait(WTProcess& p) {
   return res;
 }
 
+// The gentle steps of a stop: WM_DESTROY to the main thread's top-level windows and half the grace time, then
+// WM_QUIT to the main thread and the other half. True when the child has ended within them.
+bool TProcessMngr::AskToEnd(WTProcess& p) {
+  uint32_t half = m_StopTm / 2;
+  bool ended = false;
+  SetLastError(0);
+  DWORD enumErr = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0) ? 0 : GetLastError();
+  // A thread without windows makes the enumeration report failure with no error: the wait still applies.
+  if (enumErr == 0)
+    ended = Ended(*m_StopCalls, p, half);
+  else
+    Log().Write("WP.", "TProcessMngr::ForceStop() windows not enumerated (rc=%u)", (unsigned)enumErr);
+  if (ended) return true;
+  uint32_t qrc = p.PostThreadMsg(WM_QUIT, 0, 0);
+  if (qrc == 0) return Ended(*m_StopCalls, p, half);
+  Log().Write("WP.", "TProcessMngr::ForceStop() WM_QUIT not posted (rc=%u)", qrc);
+  return false;
+}
+
 uint32_t TProcessMngr::ForceStop(WTProcess& p) {
   Evt("\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5...");  // "Принудительное завершение..."
   uint32_t rc = 0;
-  bool ended = false;
-  if (m_StopTm != 0) {
-    uint32_t half = m_StopTm / 2;
-    SetLastError(0);
-    DWORD enumErr = EnumThreadWindows(p.PrcInfo().dwThreadId, PostDestroy, 0) ? 0 : GetLastError();
-    // A thread without windows makes the enumeration report failure with no error: the wait still applies.
-    if (enumErr == 0)
-      ended = Ended(*m_StopCalls, p, half);
-    else
-      Log().Write("WP.", "TProcessMngr::ForceStop() windows not enumerated (rc=%u)", (unsigned)enumErr);
-    if (!ended) {
-      uint32_t qrc = p.PostThreadMsg(WM_QUIT, 0, 0);
-      if (qrc == 0)
-        ended = Ended(*m_StopCalls, p, half);
-      else
-        Log().Write("WP.", "TProcessMngr::ForceStop() WM_QUIT not posted (rc=%u)", qrc);
-    }
-  }
+  bool ended = m_StopTm != 0 && AskToEnd(p);
   if (!ended) {
     rc = EndChild(p);
   } else if (uint32_t jrc = p.TerminateJob(0)) {

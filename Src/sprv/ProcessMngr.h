@@ -50,7 +50,6 @@ class TStopCalls : public TYdBsMem {
 class TProcessMngr : public TYdBsMem {
  public:
   static constexpr uint32_t NO_LMT = 0xFFFFFFFFu;
-  static constexpr uint32_t STOPPED_CODE = 1359;  // exit code recorded for a child that was stopped
 
   TProcessMngr();
   ~TProcessMngr() override;
@@ -78,7 +77,6 @@ class TProcessMngr : public TYdBsMem {
   uint32_t HandlesLmt() const { return m_HandlesLmt; }
   bool HungChk() const { return m_HungChk; }
   uint32_t HungLmt() const { return m_HungLmt; }
-  uint32_t HungRow() const { return m_HungRow; }
   uint32_t MemLmt() const { return m_MemLmt; }
   uint32_t Pause() const { return m_Pause; }
   uint32_t StopTm() const { return m_StopTm; }
@@ -89,12 +87,15 @@ class TProcessMngr : public TYdBsMem {
   TRes Run();
   bool IsExpectedExitCode() const;
 
+ private:
+  friend struct TProcessMngrProbe;  // the tests' way to the seams and the single steps
+
   bool HasRunTmLmt() const { return m_RunTmLmt != NO_LMT; }
   uint32_t RunTm() const;
   uint32_t ForceStop(WTProcess& p);
-
   // The monitored wait and its checks.
   TRes Watch(WTProcess& p);
+  bool OnTick(WTProcess& p, uintptr_t timer, TRes& res);
   TRes Check(WTProcess& p);
   TRes ChkRunTm(WTProcess& p);
   TRes ChkMem(WTProcess& p);
@@ -104,17 +105,14 @@ class TProcessMngr : public TYdBsMem {
   void OnExit(WTProcess& p);
   TRes OnRunTmOut(WTProcess& p);
   TRes OnChkFail(WTProcess& p, const TRes& failed);
-
-  // Replaces the measures of the checks (not owned; null restores the real ones).
+  // Replace the measures of the checks and the calls of the forced stop (not owned; null: the real ones).
   void SetMeasures(TMeasures* m);
-  // Replaces the calls of the forced stop (not owned; null restores the real ones).
   void SetStopCalls(TStopCalls* c);
-  // Lets tests place the launch moment, which the run-time check measures from.
-  void SetStartTicks(uint32_t ticks) { m_StartTicks = ticks; }
-
- private:
   bool IsMonitored() const;
+  TRes Launch(WTProcess& p);
+  bool LastAttempt(TCounter& attempts, TRes& res);
   TRes PlainWait(WTProcess& p);
+  bool AskToEnd(WTProcess& p);
   uint32_t EndChild(WTProcess& p);
   void Evt(const char* txt);
   void TraceExit() const;  // the "Process exited" line of ExitCode

@@ -1,37 +1,32 @@
-// Launcher for the user's guide examples: cl_run <file>
-// Runs the command line held in the file (its first line, code page 1251, exactly as a shortcut or the
-// Task Scheduler would pass it, with no shell in between), waits for it and prints its 32-bit exit status.
+// Launcher: cl_run <command file> [<result file>]. Runs the first line of the file (code page 1251, exactly as a
+// shortcut or the Task Scheduler would pass it, no shell in between), waits for it and prints its 32-bit exit status,
+// or writes it in decimal ("timeout", "launch-failed") to the result file, moved into place only when complete.
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv) {
-  const DWORD RUN_TMOUT_MS = 120000;  // the guide's examples end within seconds; a hang must not stall the suite
-  if (argc != 2) return 87;
-  static char cmd[32768];
-  FILE* f = std::fopen(argv[1], "rb");
-  if (!f) return 2;
-  size_t n = std::fread(cmd, 1, sizeof cmd - 1, f);
+  const DWORD RUN_TMOUT_MS = 120000;  // the commands end within seconds; a hang must not stall the suite
+  static char cmd[32768], out[64] = "timeout", tmp[MAX_PATH + 8];
+  FILE* f = argc == 2 || argc == 3 ? std::fopen(argv[1], "rb") : nullptr;
+  if (!f) return 87;
+  cmd[std::fread(cmd, 1, sizeof cmd - 1, f)] = 0;
   std::fclose(f);
-  cmd[n] = 0;
   cmd[std::strcspn(cmd, "\r\n")] = 0;
   STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    std::printf("launch failed: error %lu\n", GetLastError());
-    return 1;
-  }
-  DWORD code = 0;
-  if (WaitForSingleObject(pi.hProcess, RUN_TMOUT_MS) != WAIT_OBJECT_0) {
+  DWORD code = (si.cb = sizeof si, 0);
+  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    std::snprintf(out, sizeof out, argc == 3 ? "launch-failed" : "launch failed: error %lu", GetLastError());
+  else if (WaitForSingleObject(pi.hProcess, RUN_TMOUT_MS) != WAIT_OBJECT_0)
     TerminateProcess(pi.hProcess, 99);
-    std::printf("timeout\n");
-  } else if (!GetExitCodeProcess(pi.hProcess, &code)) {
-    std::printf("exit status not read: error %lu\n", GetLastError());
-  } else {
-    std::printf("exit status: %lu\n", code);
-  }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  else if (!GetExitCodeProcess(pi.hProcess, &code))
+    std::snprintf(out, sizeof out, "exit status not read: error %lu", GetLastError());
+  else
+    std::snprintf(out, sizeof out, argc == 3 ? "%lu" : "exit status: %lu", code);
+  if (pi.hProcess) CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+  if (argc == 2) return std::printf("%s\n", out), 0;
+  std::snprintf(tmp, sizeof tmp, "%s.tmp", argv[2]);
+  if ((f = std::fopen(tmp, "w")) != nullptr) std::fputs(out, f), std::fclose(f), MoveFileExA(tmp, argv[2], MOVEFILE_REPLACE_EXISTING);
   return 0;
 }

@@ -84,7 +84,7 @@ TEST_F(MsgBoxACTest, WindowsWithTheBoxCaptionAreLeftAlone) {
     yt::TTraceTap trc;
     yt::TProc other;
     HWND theirs = r.notBox ? GuiMkWnd(cap, nullptr, WS_EX_TOPMOST) : nullptr;
-    const std::string top = yt::BinDir() + "\\children\\ch_top.exe " + r.mode + " \"" + cap + "\" \"" + txt + "\"";
+    const std::string top = yt::BinDir() + "\\children\\ch_exit.exe top " + r.mode + " \"" + cap + "\" \"" + txt + "\"";
     ASSERT_TRUE(theirs || other.Start(top));
     for (DWORD t0 = GetTickCount(), p = 0; !theirs && GetTickCount() - t0 < kAppearMs; Sleep(50))
       while ((theirs = FindWindowExA(nullptr, theirs, nullptr, cap)) &&

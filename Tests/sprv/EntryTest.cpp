@@ -1,221 +1,184 @@
-// The entry: parameter check and usage text in this process, then ydsprv.exe run as a process of its own
-// with its 32-bit exit status read here, on the Windows side.
+// The entry, and ydsprv.exe as a process of its own (its 32-bit status read here, on the Windows side).
 #include <gtest/gtest.h>
-#include <algorithm>
-#include "Platform.h"
 #include "ProcessTestUtil.h"
 #include "sprv/Entry.h"
 
-using namespace sprvtest;
-
 namespace {
-
-const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine
-const DWORD BOX_TMOUT_MS = 30000;  // until the usage box shows up
-const DWORD CRASH_TMOUT_MS = 30000;  // two crashes and their reports; a crash dialog would keep it running
+const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine; a crash dialog stays
 const std::string NO_PRMS = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb";  // "Параметры не заданы"
+const std::string SPRV_PATH = yt::BinDir() + "\\ydsprv.exe", SPRV = "\"" + SPRV_PATH + "\"";
 
-std::string Sprv() { return "\"" + yt::BinDir() + "\\ydsprv.exe\""; }
-
-std::vector<std::string> g_Shown;
-void Capture(const TStr& reason) { g_Shown.push_back(S(reason)); }
-
-using TChild = yt::TProc;
-
-DWORD RunSprv(const std::string& args, DWORD ms = RUN_TMOUT_MS) {
-  TChild c;
-  return c.Start(Sprv() + " " + args) ? c.Wait(ms) : 0xFFFFFFFE;
+DWORD RunSprv(const std::string& args, const std::string& sprv = SPRV) {
+  yt::TProc c;
+  return c.Start(sprv + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
-
-// The raw command line that the child ch_app received, appended with CR LF to the file named by YD_APP_ARGS.
-struct TArgsFile {
-  TTmp File{"args"};
-  TArgsFile() { SetEnvironmentVariableA("YD_APP_ARGS", File.Path.c_str()); }
-  ~TArgsFile() { SetEnvironmentVariableA("YD_APP_ARGS", nullptr); }
-  std::string Got() const {
-    std::string got = yt::ReadAll(File.Path);
-    return got.size() >= 2 && got.compare(got.size() - 2, 2, "\r\n") == 0 ? got.substr(0, got.size() - 2) : got;
-  }
-};
-
-// The text of the box's first Static control that has one.
-std::string StaticTxt(HWND box) {
-  char t[4096] = {};
-  for (HWND w = nullptr; !*t && (w = FindWindowExA(box, w, "Static", nullptr)) != nullptr;)
-    SendMessageA(w, WM_GETTEXT, sizeof t, reinterpret_cast<LPARAM>(t));
-  return t;
-}
-
 }  // namespace
 
-// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box with that reason. The trace
-// line carries the command line literally.
+// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box; the trace line has it literally.
 TEST(Entry, MissingOrHelpFirstToken) {
   struct { const char* cmdLn; bool refused; } cases[] = {
-      {"ydsprv.exe", true},    {"ydsprv.exe   ", true},  {"\"C:\\a b\\ydsprv.exe\"", true},
-      {"ydsprv.exe -?", true}, {"ydsprv.exe /h", true},  {"ydsprv.exe /H x", true}, {"ydsprv.exe /? %s%n%d", true},
-      {"ydsprv.exe \"/H\"", true}, {"ydsprv.exe -h", false}, {"ydsprv.exe /help", false},
-      {"ydsprv.exe app.exe -?", false}, {"ydsprv.exe app.exe 100%", false},
-  };
-  TTraceCapture trace({"A_A"});
-  size_t i = 0;
+      {"ydsprv.exe", true}, {"ydsprv.exe   ", true}, {"\"C:\\a b\\ydsprv.exe\"", true}, {"ydsprv.exe -?", true},
+      {"ydsprv.exe /h", true}, {"ydsprv.exe /H x", true}, {"ydsprv.exe /? %s%n%d", true}, {"ydsprv.exe \"/H\"", true},
+      {"ydsprv.exe -h", false}, {"ydsprv.exe /help", false}, {"ydsprv.exe app.exe -?", false}, {"ydsprv.exe app.exe 100%", false}};
+  yt::TTraceTap trace({"A_A"});
   for (const auto& c : cases) {
     TRes r = ChkPrms(c.cmdLn);
-    std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(i++);  // one line each
-    EXPECT_EQ(c.refused ? 87u : 0u, r.Code()) << c.cmdLn;
-    EXPECT_EQ(cmnt, S(r.Cmnt())) << c.cmdLn;
-    EXPECT_NE(std::string::npos, tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")")) << tr;
+    std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(&c - cases);  // one line each
+    EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && cmnt == S(r.Cmnt()) &&
+                tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")") != tr.npos) << tr;
   }
-  TRes out;
-  EXPECT_EQ(87u, RunEntry("ydsprv.exe /?", Capture, &out));
-  EXPECT_EQ(87u, RunEntry("ydsprv.exe -x:1 app.exe", Capture, &out));
-  EXPECT_EQ((std::vector<std::string>{NO_PRMS, ERR_PRM + "\"-x:1\""}), g_Shown);
+  static TLines shown;
+  auto show = [](const TStr& reason) { shown.push_back(S(reason)); };
+  EXPECT_TRUE(RunEntry("ydsprv.exe /?", show) == 87 && RunEntry("ydsprv.exe -x:1 app.exe", show) == 87);
+  EXPECT_EQ((TLines{NO_PRMS, ERR_PRM + "\"-x:1\""}), shown);
 }
 
-TEST(Entry, UsageText) {
-  std::string h = UsageHelp();
-  uint32_t fnv = 0x811c9dc5u;  // the whole text in code page 1251; the l[og] line alone ends in a bare LF
-  for (unsigned char c : h) fnv = (fnv ^ c) * 0x01000193u;
-  EXPECT_TRUE(h.size() == 1022 && fnv == 0xbe36920bu) << h.size() << " " << std::hex << fnv;
-  EXPECT_EQ("\xc7\xe0\xef\xf3\xf1\xea:\r\n", h.substr(0, 9));  // "Запуск:"
-  EXPECT_EQ(h, S(UsageTxt(TStr())));
-  EXPECT_EQ("why\r\n" + h, S(UsageTxt(TStr("why"))));
-}
-
+// What the child receives and how the run ends. One quoted word goes as written; a program path with a blank keeps
+// its quotes, so p.exe (which the system would try first) is not started; an empty argument reaches the child as "".
+// A crash is an exit code like any other (the test prefix has Wine's crash dialog off). A command line longer than a
+// process may have, or a program not there: a launch error (206 on Windows, 87 under Wine), and no usage box.
 TEST(Entry, ExitStatusAndEventLog) {
-  TTmp log("e2e"), log2("e2e");
-  std::string ex = Child("ch_exit");
-  EXPECT_EQ(0u, RunSprv("-l:" + log.Path + " -p:100ms " + ex + " 1223"));
-  EXPECT_EQ((std::vector<std::string>{START, EXITED + "1223"}), EvtLines(log.Path));
-  EXPECT_EQ(0x800401F7u, RunSprv("-a:2 -l:\"" + log2.Path + "\" " + ex + " 5"));
-  EXPECT_EQ((std::vector<std::string>{START, EXITED + "5", START, EXITED + "5", ATTEMPTS + "2/2."}),
-            EvtLines(log2.Path));
-  DWORD st = RunSprv("C:\\no\\such\\dir\\cl_missing.exe");  // a box would keep it running
-  EXPECT_TRUE(st == ERROR_FILE_NOT_FOUND || st == ERROR_PATH_NOT_FOUND) << st;
+  yt::TTmpDir d;
+  const std::string app = ChildPath("ch_app"), spaced = d("p q.exe"), crash = EXITED + "3221225477", x = " %YD_TST_LONG%";
+  ASSERT_TRUE(CopyFileA(app.c_str(), spaced.c_str(), FALSE) && CopyFileA(ChildPath("ch_exit").c_str(), d("p.exe").c_str(), FALSE) &&
+              SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()) && SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str()));
+  struct { std::string args; DWORD st; TLines evts; std::string got; } rows[] = {
+      {"\"" + app + " --port 80\"", 0, {START, EXITED + "0"}, app + " --port 80"},
+      {"\"" + spaced + "\" --port 80", 0, {START, EXITED + "0"}, "\"" + spaced + "\" --port 80"},
+      {app + " --name \"\" --port 80", 0, {START, EXITED + "0"}, app + " --name \"\" --port 80"},
+      {"-a:2 " + Child("5"), 0x800401F7u, {START, EXITED + "5", START, EXITED + "5", ATTEMPTS + "2/2."}},
+      {"-a:2 " + Child("crash"), 0x800401F7u, {START, crash, START, crash, ATTEMPTS + "2/2."}},
+      {"-rc:0xC0000005 " + Child("crash"), 0, {START, crash}},
+      {Child("0") + x + x + x + x, yt::OnWine() ? 87u : 206u, {START, "<error>"}},
+      {"C:\\no\\such\\dir\\cl_missing.exe", ERROR_PATH_NOT_FOUND, {START, "<error>"}}};
+  for (const auto& row : rows) {
+    DWORD st = RunSprv("-l:\"" + d("evt.log") + "\" " + row.args);
+    EXPECT_TRUE(st == row.st || (row.st == ERROR_PATH_NOT_FOUND && st == ERROR_FILE_NOT_FOUND)) << st << " " << row.args.substr(0, 60);
+    TLines ev = EvtLines(d("evt.log"));
+    if (ev.size() == 2 && ev[1].rfind(START_ERR, 0) == 0) ev[1] = "<error>";
+    EXPECT_TRUE(row.evts == ev && (row.got.empty() ? "" : row.got + "\r\n") == yt::ReadAll(d("args.txt"))) << row.args.substr(0, 60);
+    DeleteFileA(d("evt.log").c_str()), DeleteFileA(d("args.txt").c_str());
+  }
+  SetEnvironmentVariableA("YD_TST_LONG", nullptr), SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
 }
 
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
 TEST(Entry, ParameterErrorShowsUsageBox) {
   YT_NEEDS_DESKTOP();
   YT_NEEDS_CP1251();  // the box's text is read back in ANSI and compared with the cp1251 bytes
-  TChild c;
-  ASSERT_TRUE(c.Start(Sprv() + " -x:1 " + Child("ch_exit") + " 0"));
+  yt::TProc c;
   HWND box = nullptr;
-  std::string txt;
-  for (DWORD t0 = GetTickCount(); txt.empty() && GetTickCount() - t0 < BOX_TMOUT_MS; Sleep(100))
-    for (HWND w = GetTopWindow(nullptr); w && txt.empty(); w = GetWindow(w, GW_HWNDNEXT)) {
-      DWORD pid = 0;
-      char t[64] = {};
-      GetWindowThreadProcessId(w, &pid);
-      GetWindowTextA(w, t, sizeof t);
-      if (pid == c.pi.dwProcessId && strncmp(t, "Ruriruriv", 9) == 0 && !(txt = StaticTxt(w)).empty()) box = w;
-    }
-  ASSERT_TRUE(box) << "no usage box";
+  char txt[4096] = {};
+  ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("0")));
+  yt::WaitFor([&] {  // a dialog of that process; its text is the static control 0xFFFF, on Windows as under Wine
+    DWORD pid = 0;
+    for (HWND w = nullptr; !box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
+      box = GetWindowThreadProcessId(w, &pid) && pid == c.pi.dwProcessId ? w : nullptr;
+    return box != nullptr || (Sleep(100), false);
+  }, 30000);
+  ASSERT_TRUE(box && GetDlgItemTextA(box, 0xFFFF, txt, sizeof txt)) << "no usage box";
   EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), txt);
   EXPECT_EQ(0xFFFFFFFFu, c.Wait(0));  // its countdown runs for hours
-  HWND btn = FindWindowExA(box, nullptr, "Button", nullptr);
-  ASSERT_TRUE(btn);
-  PostMessageA(btn, BM_CLICK, 0, 0);
+  PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0, 0);
   EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
 }
 
-// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child; so
-// the run goes through the Unix env program, and cl_status reads the 32-bit status on the Windows side.
-// Windows has no such switch: there a desktop nobody sees is a window station without WSF_VISIBLE.
+// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child: the run goes
+// through the Unix env program, cl_run reads the status on the Windows side (on Windows: a station without WSF_VISIBLE).
 TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
   if (!yt::OnWine()) GTEST_SKIP() << "Wine only: a run without a display is made through Wine's Unix side";
-  const std::string bin = yt::BinDir();
-  for (std::string args : {std::string(), "-a:0 " + Child("ch_exit") + " 0"}) {
-    TTmp res("nodisp");
-    TChild c;
-    ASSERT_TRUE(c.Start("Z:\\usr\\bin\\env -u DISPLAY wine \"" + bin + "\\children\\cl_status.exe\" " + res.Path +
-                        " \"" + bin + "\\ydsprv.exe\" " + args));
-    std::string st;
-    for (DWORD t0 = GetTickCount(); st.empty() && GetTickCount() - t0 < RUN_TMOUT_MS + 10000; Sleep(100))
-      st = yt::ReadAll(res.Path);
-    EXPECT_EQ("87", st) << args;
+  for (std::string args : {std::string(), "-a:0 " + Child("0")}) {
+    yt::TTmpDir d;
+    yt::TProc c;
+    ASSERT_TRUE(yt::WriteAll(d("cmd.txt"), SPRV + " " + args) && c.Start("Z:\\usr\\bin\\env -u DISPLAY wine \"" + ChildPath("cl_run") + "\" \"" + d("cmd.txt") + "\" \"" + d("st.txt") + "\""));
+    EXPECT_TRUE(yt::WaitFor([&] { return yt::Exists(d("st.txt")); }, RUN_TMOUT_MS + 10000) && yt::ReadAll(d("st.txt")) == "87") << args;
   }
 }
 
-// The macros make the child's command line longer than the 32767 characters a process may have: a launch
-// error with a system code (206 on Windows, 87 under Wine), no usage box (it would keep the run going).
-TEST(Entry, ChildCommandLineBeyondTheSystemLimit) {
-  ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()));
-  TTmp log("e2e_long");
-  std::string x4 = " %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG% %YD_TST_LONG%";
-  DWORD st = RunSprv("-l:" + log.Path + " " + Child("ch_exit") + " 0" + x4);
-  SetEnvironmentVariableA("YD_TST_LONG", nullptr);
-  EXPECT_EQ(yt::OnWine() ? 87u : 206u, st);
-  std::vector<std::string> ev = EvtLines(log.Path);
-  ASSERT_EQ(2u, ev.size());
-  EXPECT_EQ(START, ev[0]);
-  EXPECT_EQ(0u, ev[1].rfind(START_ERR, 0)) << ev[1];
-}
-
-// What the child receives: a whole command line written as one quoted word goes as written; a program path
-// with a blank keeps its quotes, so p.exe, which the system would try first for the path without them, is
-// not started (it records nothing); an empty argument reaches the child as "" with the words after it.
-TEST(Entry, ChildReceivesItsCommandLine) {
-  yt::TTmpDir d;
-  const std::string args = yt::BinDir() + "\\children\\ch_app.exe", spaced = d("p q.exe");
-  ASSERT_TRUE(CopyFileA(args.c_str(), spaced.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_now.exe").c_str(), d("p.exe").c_str(), FALSE));
-  struct { std::string sprvArgs, got; } rows[] = {
-      {"\"" + args + " --port 80\"", args + " --port 80"},
-      {"\"" + spaced + "\" --port 80", "\"" + spaced + "\" --port 80"},
-      {args + " --name \"\" --port 80", args + " --name \"\" --port 80"},
-  };
-  for (const auto& row : rows) {
-    TArgsFile out;
-    EXPECT_EQ(0u, RunSprv(row.sprvArgs)) << row.sprvArgs;
-    EXPECT_EQ(row.got, out.Got()) << row.sprvArgs;
-  }
-}
-
-// A crash is an exit code like any other: 0xC0000005 is relaunched while attempts remain, and ends the run
-// when rc expects it. The test prefix has Wine's crash dialog switched off; with it on, the crashed child
-// would wait for a click and the run would not end within the time-out.
-TEST(Entry, CrashingChildIsRelaunched) {
-  TTmp log("crash"), log2("crash");
-  const std::string crash = EXITED + "3221225477";
-  EXPECT_EQ(0x800401F7u, RunSprv("-a:2 -l:" + log.Path + " " + Child("ch_crash"), CRASH_TMOUT_MS));
-  EXPECT_EQ((std::vector<std::string>{START, crash, START, crash, ATTEMPTS + "2/2."}), EvtLines(log.Path));
-  EXPECT_EQ(0u, RunSprv("-rc:0xC0000005 -l:" + log2.Path + " " + Child("ch_crash"), CRASH_TMOUT_MS));
-  EXPECT_EQ((std::vector<std::string>{START, crash}), EvtLines(log2.Path));
-}
-
-// Cyrillic names throughout: ydsprv.exe in the folder "Программы" with its parameter file (trace log beside
-// it), the child "Иван.exe" with the argument "Привет", the event log "события.log". Wine maps such names
-// only when glibc has a ru_RU.UTF-8 locale (the test command makes one in the build folder); without it
-// every launch here fails with 2. On Windows the names go through the ANSI calls, so they need code page 1251.
+// Cyrillic names throughout ("Программы\ydsprv.exe" with its parameter file and trace log, "Иван.exe" "Привет",
+// "события.log"): Wine maps them only with a glibc ru_RU.UTF-8 locale (the test command makes one).
 TEST(Entry, CyrillicPaths) {
-  YT_NEEDS_CP1251();
+  YT_NEEDS_CP1251();  // the names go through the ANSI calls
   yt::TTmpDir d;
-  const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), sprv = dir + "ydsprv.exe",
-                    child = dir + "\xc8\xe2\xe0\xed.exe", hello = "\xcf\xf0\xe8\xe2\xe5\xf2",
-                    log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log";
-  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << GetLastError();
-  ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\ydsprv.exe").c_str(), sprv.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((yt::BinDir() + "\\children\\ch_app.exe").c_str(), child.c_str(), FALSE));
-  ASSERT_TRUE(yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n"));
-  {
-    TArgsFile out;
-    TChild c;
-    ASSERT_TRUE(c.Start("\"" + sprv + "\" -l:" + log + " " + child + " " + hello));
-    EXPECT_EQ(0u, c.Wait(RUN_TMOUT_MS));
-    EXPECT_EQ(child + " " + hello, out.Got());
-  }
-  EXPECT_EQ((std::vector<std::string>{START, EXITED + "0"}), EvtLines(log));
+  const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), sprv = dir + "ydsprv.exe", ivan = dir + "\xc8\xe2\xe0\xed.exe",
+                    log = dir + "\xf1\xee\xe1\xfb\xf2\xe8\xff.log", args = "-l:" + log + " " + ivan + " \xcf\xf0\xe8\xe2\xe5\xf2";
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) && CopyFileA(ChildPath("ch_app").c_str(), ivan.c_str(), FALSE) &&
+              CopyFileA(SPRV_PATH.c_str(), sprv.c_str(), FALSE) && yt::WriteAll(dir + "ydsprv.wli", "[Evts]\r\nA_A=\r\nSP.=\r\n") &&
+              SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str()));
+  EXPECT_EQ(0u, RunSprv(args, "\"" + sprv + "\""));
+  SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
   std::string tr = yt::ReadAll(dir + "ydsprv.log");  // lines "<type> <stamp> Pid=.. Tid=.. <text>"
-  auto traced = [&](const std::string& tp, const std::string& txt) {
-    std::vector<std::string> ls = yt::Lines(tr);
-    return std::count_if(ls.begin(), ls.end(), [&](const std::string& l) {
-      return l.rfind(tp + " ", 0) == 0 && l.find(txt) != std::string::npos;
-    });
-  };
-  EXPECT_EQ(1, traced("A_A", "ChkPrms(\"\"" + sprv + "\" -l:" + log + " " + child + " " + hello + "\")")) << tr;
-  EXPECT_EQ(1, traced("SPT", "WTProcess::Crt(cmdln='" + child + " " + hello + "',flags=0)")) << tr;
+  EXPECT_TRUE(yt::ReadAll(d("args.txt")) == ivan + " \xcf\xf0\xe8\xe2\xe5\xf2\r\n" && EvtLines(log) == (TLines{START, EXITED + "0"}));
+  EXPECT_TRUE(tr.find("ChkPrms(\"\"" + sprv + "\" " + args + "\")") != tr.npos && tr.find("WTProcess::Crt(cmdln='" + ivan + " \xcf") != tr.npos) << tr;
   for (const char* f : {"ydsprv.exe", "ydsprv.wli", "ydsprv.log", "\xc8\xe2\xe0\xed.exe", "\xf1\xee\xe1\xfb\xf2\xe8\xff.log"})
     DeleteFileA((dir + f).c_str());
   RemoveDirectoryA(dir.c_str());
+}
+
+TEST(Resource, VersionFromTheVersionFile) {
+  DWORD ignored = 0, n = GetFileVersionInfoSizeA(SPRV_PATH.c_str(), &ignored);
+  std::vector<char> data(n + 1);
+  ASSERT_TRUE(n && GetFileVersionInfoA(SPRV_PATH.c_str(), 0, n, data.data())) << GetLastError();
+  auto value = [&](const std::string& q, char* p = nullptr, UINT len = 0) {
+    return VerQueryValueA(data.data(), q.c_str(), reinterpret_cast<void**>(&p), &len) ? std::string(p, len) : "<none>";
+  };
+  std::string fixed = value("\\");
+  ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), fixed.size());
+  const VS_FIXEDFILEINFO* f = reinterpret_cast<const VS_FIXEDFILEINFO*>(fixed.data());
+  const DWORD ms = (YD_VERSION_MAJOR << 16) | YD_VERSION_MINOR, ls = YD_VERSION_PATCH << 16, tr = MAKELONG(0x0419, 1251);
+  EXPECT_TRUE(f->dwSignature == 0xFEEF04BDu && f->dwFileVersionMS == ms && f->dwFileVersionLS == ls &&
+              f->dwProductVersionMS == ms && f->dwProductVersionLS == ls && f->dwFileType == VFT_APP);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&tr), 4), value("\\VarFileInfo\\Translation"));
+  const struct { const char* name; std::string want; } strs[] = {
+      {"FileVersion", YD_VERSION}, {"ProductVersion", YD_VERSION}, {"ProductName", "ydsprv"}, {"OriginalFilename", "ydsprv.exe"},
+      {"CompanyName", "ydsprv authors"}, {"LegalCopyright", "Copyright (c) 2026 ydsprv authors. MIT License."},
+      // "Наблюдение за программой и её перезапуск", read back in code page 1251
+      {"FileDescription", "\xcd\xe0\xe1\xeb\xfe\xe4\xe5\xed\xe8\xe5 \xe7\xe0 \xef\xf0\xee\xe3\xf0\xe0\xec\xec\xee\xe9 "
+                          "\xe8 \xe5\xb8 \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea"}};
+  for (const auto& s : strs) EXPECT_EQ(s.want, value(std::string("\\StringFileInfo\\041904E3\\") + s.name).c_str()) << s.name;
+}
+
+// Resource type 24 (RT_MANIFEST), id 1: the manifest the loader reads for a program. Paths go through MAX_PATH
+// buffers and a UTF-8 code page would garble the code page 1251 texts: it asks for neither.
+TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
+  HMODULE h = LoadLibraryExA(SPRV_PATH.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(h) << GetLastError();
+  HRSRC r = FindResourceA(h, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  const char* p = r ? static_cast<const char*>(LockResource(LoadResource(h, r))) : nullptr;
+  std::string m = p ? std::string(p, SizeofResource(h, r)) : "<none>";
+  FreeLibrary(h);
+  ASSERT_EQ(0, m.compare(0, 19, "<?xml version=\"1.0\"")) << m.substr(0, 80);
+  auto count = [&](const std::string& part, size_t n = 0) {
+    for (size_t at = m.find(part); at != m.npos; at = m.find(part, at + 1)) ++n;
+    return n;
+  };
+  TLines open, roots;  // well formed: every element closed in order, under one root
+  static const std::regex tag("<(/?)([A-Za-z][\\w:.-]*)[^>]*?(/?)>");
+  for (std::sregex_iterator t(m.begin(), m.end(), tag), end; t != end; ++t) {
+    std::string name = (*t)[2];
+    EXPECT_TRUE(!(*t)[1].length() || (!open.empty() && open.back() == name)) << (*t)[0];
+    if ((*t)[1].length() && !open.empty()) open.pop_back();
+    else if (!(*t)[1].length() && !(*t)[3].length()) (open.empty() ? roots.push_back(name) : void()), open.push_back(name);
+  }
+  EXPECT_TRUE(open.empty() && roots == TLines{"assembly"}) << open.size() << " " << roots.size();
+  for (const std::string& once : TLines{"<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">",
+                           "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+                           "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+                           std::string("version=\"") + YD_VERSION + ".0\"",  // then Windows 7, 8, 8.1 and 10/11
+                           "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>", "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",
+                           "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>", "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"})
+    EXPECT_EQ(1u, count(once)) << once;
+  EXPECT_EQ(4u, count("<supportedOS "));
+  for (const char* never : {"longPathAware", "activeCodePage", "requireAdministrator", "highestAvailable"}) EXPECT_EQ(0u, count(never)) << never;
+}
+
+TEST(Resource, HeaderFlagsForRemoteDesktopAndAddressLayout) {
+  std::string img = yt::ReadAll(SPRV_PATH);
+  size_t at = img.size() > sizeof(IMAGE_DOS_HEADER) ? reinterpret_cast<const IMAGE_DOS_HEADER*>(img.data())->e_lfanew : img.size();
+  ASSERT_LT(at + sizeof(IMAGE_NT_HEADERS64), img.size());
+  const IMAGE_NT_HEADERS64* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(img.data() + at);
+  const WORD want = IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |
+                    IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA;
+  EXPECT_TRUE(nt->Signature == IMAGE_NT_SIGNATURE && nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI);
+  EXPECT_EQ(want, nt->OptionalHeader.DllCharacteristics & want) << std::hex << nt->OptionalHeader.DllCharacteristics;
 }

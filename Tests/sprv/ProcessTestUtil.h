@@ -1,56 +1,58 @@
-// Shared pieces of the supervisor's tests: event texts (code page 1251), child paths, event and trace logs.
+// Shared pieces of the supervisor's tests: event texts (code page 1251), the child, logs, probes into the seams.
 #pragma once
-#include <windows.h>
-#include <initializer_list>
-#include <string>
-#include <vector>
-#include "sprv/CmdLn.h"
-#include "sprv/ProcessMngr.h"
+#include <regex>
+#include "Platform.h"
 #include "TestUtil.h"
+#include "sprv/Process.h"
+#include "sprv/ProcessMngr.h"
 
-namespace sprvtest {
-
-inline const std::string START = "\xc7\xe0\xef\xf3\xf1\xea.";  // "Запуск."
-inline const std::string START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ";  // "Ошибка запуска. "
-inline const std::string END = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5";  // "Завершение"
-inline const std::string EXITED = END + ": exit code=", EXITED_CHK = END + ": \xea\xee\xe4 ";  // ": код "
-inline const std::string ATTEMPTS = END + " \xef\xee \xf7\xe8\xf1\xeb\xf3 \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ";  // " по числу перезапусков "
-inline const std::string FORCED = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5";  // "Принудительное завершение"
-inline const std::string STOPPING = FORCED + "...", STOPPED = FORCED + " \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.";  // " выполнено."
-inline const std::string CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ";  // "Проверка: "
-inline const std::string OVER = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 ";  // "Превышение "
-inline const std::string RUN_TM = OVER + "\xe2\xf0\xe5\xec\xe5\xed\xe8 \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (";  // "времени выполнения ("
-inline const std::string MEM = OVER + "\xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (";  // "объема памяти ("
-inline const std::string HANDLES = OVER + "\xf7\xe8\xf1\xeb\xe0 \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (";  // "числа дескрипторов ("
-inline const std::string GDI = OVER + "\xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (";  // "объектов GDI ("
-inline const std::string HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (";  // "Повисание приложения ("
-inline const std::string ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";  // "Ошибка в параметре "
+typedef std::vector<std::string> TLines;
+// "Запуск.", "Ошибка запуска. ", "Завершение", ": код ", " по числу перезапусков ", "Принудительное завершение",
+// " выполнено.", "Проверка: ", "Превышение ", "времени выполнения (", "объема памяти (", "числа дескрипторов (",
+// "объектов GDI (", "Повисание приложения (", "Ошибка в параметре "
+inline const std::string START = "\xc7\xe0\xef\xf3\xf1\xea.", START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ",
+    END = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5", EXITED = END + ": exit code=", EXITED_CHK = END + ": \xea\xee\xe4 ",
+    ATTEMPTS = END + " \xef\xee \xf7\xe8\xf1\xeb\xf3 \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ",
+    FORCED = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5",
+    STOPPING = FORCED + "...", STOPPED = FORCED + " \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.", CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ",
+    OVER = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 ", RUN_TM = OVER + "\xe2\xf0\xe5\xec\xe5\xed\xe8 \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (",
+    MEM = OVER + "\xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (", HANDLES = OVER + "\xf7\xe8\xf1\xeb\xe0 \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (",
+    GDI = OVER + "\xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (", HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (",
+    ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";
 inline const std::vector<uint32_t> DFLT = {0, 1223, 1152};  // the expected codes when rc is not given
 
 inline std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 // The number between prefix and suffix of the line, or -1 when the line is not of that form.
-long long NumBetween(const std::string& line, const std::string& prefix, const std::string& suffix);
-// A child program beside the tests, quoted: "...\children\ch_exit.exe".
-std::string Child(const char* name);
-// A fresh empty file in the temporary folder, deleted when the object goes.
-struct TTmp {
-  std::string Path;
-  explicit TTmp(const char* tag);
-  ~TTmp() { DeleteFileA(Path.c_str()); }
-};
+inline long long NumBetween(const std::string& l, const std::string& pre, const std::string& post) {
+  size_t p = pre.size(), n = l.size() - p - post.size();
+  bool ok = l.size() > p + post.size() && l.rfind(pre, 0) == 0 && l.substr(p + n) == post && l.find_first_not_of("0123456789", p) == p + n;
+  return ok ? std::stoll(l.substr(p, n)) : -1;
+}
+inline std::string ChildPath(const char* name) { return yt::BinDir() + "\\children\\" + name + ".exe"; }
+inline std::string Child(const std::string& args) { return "\"" + ChildPath("ch_exit") + "\" " + args; }
 // The event log's lines with the stamp "dd.MM.yyyy HH:mm:ss " checked and cut; a bad stamp or no final CR LF
 // gives a "<bad: ...>" line.
-std::vector<std::string> EvtLines(const std::string& path);
-// The parser run over a whole command line; the expected codes in their order.
-inline TRes Parse(TProcessMngr& m, const std::string& cmdLn) { return TCmdLnToPmPrsr(&m).Prs(cmdLn.c_str()); }
-std::vector<uint32_t> Codes(const TProcessMngr& m);
-// The command line, an event log file and the given expected codes.
-void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& logFile,
-             const std::vector<uint32_t>& codes = DFLT);
-
-// The supervisor's trace lines (or those of the given types) written during its life.
-struct TTraceCapture : yt::TTraceTap {
-  TTraceCapture(std::initializer_list<const char*> tps = {"WP.", "SP."}) : TTraceTap(tps) {}
+inline TLines EvtLines(const std::string& path) {
+  std::string all = yt::ReadAll(path);
+  TLines lines(!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0, "<bad: no CR LF at the end>");
+  static const std::regex stamp("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
+  std::smatch m;
+  for (const std::string& l : yt::Lines(all)) lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
+  return lines;
+}
+inline void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& log, const std::vector<uint32_t>& codes = DFLT) {
+  m.SetCmdLn(TStr(cmdLn.c_str())), m.SetLogFile(TStr(log.c_str()));
+  for (uint32_t c : codes) m.AddRetCode(c);
+}
+// The tests' way into the supervisor's seams and single steps, and to what a launch gave the system.
+struct TProcessMngrProbe {
+  TProcessMngr& M;
+  void Measures(TMeasures* g) { M.SetMeasures(g); }
+  void StopCalls(TStopCalls* c) { M.SetStopCalls(c); }
+  void StartTicks(uint32_t t) { M.m_StartTicks = t; }
+  uint32_t HungRow() const { return M.m_HungRow; }
+  uint32_t ForceStop(WTProcess& p) { return M.ForceStop(p); }
+  TRes Check(WTProcess& p) { return M.Check(p); }
+  static bool InJob(const WTProcess& p) { return p.InJob(); }
+  static DWORD SysFlags(const WTProcess& p) { return p.m_SysFlags; }
 };
-
-}  // namespace sprvtest
