@@ -15,6 +15,8 @@ layer() {
 }
 bad=0
 n=0
+edges=$(mktemp)
+trap 'rm -f "$edges"' EXIT
 cd "$root"
 while IFS= read -r file; do
   n=$((n + 1))
@@ -31,11 +33,14 @@ while IFS= read -r file; do
       bad=1
       continue
     fi
+    [ "${file%/*}" != "${at%/*}" ] && echo "${file%/*} -> ${at%/*}" >>"$edges"
     if [ "$(layer "$at")" -gt "$own" ]; then
       echo "$file:$ln: includes $at from a layer above its own"
       bad=1
     fi
   done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
 done < <(find Inc Src -type f \( -name '*.h' -o -name '*.cpp' \) | sort)
+# The graph between folders, for the reader: each arrow with the number of includes along it.
+LC_ALL=C sort "$edges" | uniq -c | sed 's/^ */  /'
 echo "$n files checked"
 [ "$n" -gt 0 ] && [ "$bad" = 0 ]
