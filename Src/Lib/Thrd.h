@@ -64,7 +64,7 @@ class TThrd : public TYdBsMem {
   TThrd& operator=(const TThrd&) = delete;
   ~TThrd() override;
 
-  uint32_t Start(uint32_t flags);  // flags bit 0: create suspended
+  uint32_t Start(uint32_t flags = 0);  // flags bit 0: create suspended
   uint32_t Resume();               // runs a thread started suspended
   uint32_t Wait(uint32_t ms);      // 0 ended, 258 time-out, else the system error code
   // Posts to the thread's queue, serialised by the per-thread mutex "YD_TThrd_<id>".

@@ -1,55 +1,35 @@
 // The event log of a supervisor that is killed while its child runs (log-off, shutdown, taskkill /f).
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-
 #include "LogTestUtil.h"
 #include "Platform.h"
 
 using namespace logtest;
 
-namespace {
-
-constexpr DWORD kEndMs = 10000;  // a terminated process or job ends at once; generous for a loaded machine
-
-// Owns a job that ends every process in it, the supervisor's child included, at the end of the test.
-struct TJob {
-  HANDLE H = CreateJobObjectA(nullptr, nullptr);
-  ~TJob() {
-    if (!H) return;
-    TerminateJobObject(H, 1);
-    CloseHandle(H);
-  }
-  DWORD Active() const {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION ai = {};
-    return QueryInformationJobObject(H, JobObjectBasicAccountingInformation, &ai, sizeof ai, nullptr)
-               ? ai.ActiveProcesses
-               : 0;
-  }
-};
-
-}  // namespace
-
 TEST(EvtLog, KilledSupervisorLeavesTheLaunchLine) {
   TTmpDir d;
   std::string log = d("ev.log");
-  TJob job;
-  ASSERT_NE(job.H, nullptr);
-  std::string cl = "\"" + yt::BinDir() + "\\ydsprv.exe\" -l:\"" + log + "\" \"" + yt::BinDir() +
-                   "\\children\\ch_exit.exe\" 0 -1";
+  // A job ends every process in it, the supervisor's child included, at the end of the test.
+  std::unique_ptr<void, BOOL (*)(HANDLE)> job(CreateJobObjectA(nullptr, nullptr), [](HANDLE h) {
+    TerminateJobObject(h, 1);
+    return CloseHandle(h);
+  });
+  ASSERT_NE(job.get(), nullptr);
+  auto active = [&] {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION ai = {};
+    return QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &ai, sizeof ai, nullptr) ? ai.ActiveProcesses : 0;
+  };
+  std::string cl = "\"" + yt::BinDir() + "\\ydsprv.exe\" -l:\"" + log + "\" \"" + yt::BinDir() + "\\children\\ch_exit.exe\" 0 -1";
   STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi));
-  ASSERT_TRUE(AssignProcessToJobObject(job.H, pi.hProcess));
+  ASSERT_TRUE(AssignProcessToJobObject(job.get(), pi.hProcess));
   ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
   // The supervisor and its child run: the line is in the file already, and the file can be read meanwhile.
-  EXPECT_TRUE(WaitFor([&] { return job.Active() == 2; })) << job.Active();
+  EXPECT_TRUE(WaitFor([&] { return active() == 2; })) << active();
   EXPECT_TRUE(WaitFor([&] { return ReadAll(log).find("\xc7\xe0\xef\xf3\xf1\xea.\r\n") != std::string::npos; }))
       << "no launch line while the supervisor runs";
   ASSERT_TRUE(TerminateProcess(pi.hProcess, 1));
-  EXPECT_EQ(WaitForSingleObject(pi.hProcess, kEndMs), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, yt::kWaitMs), WAIT_OBJECT_0);
   CloseHandle(pi.hProcess);
   std::vector<std::string> lines = Lines(ReadAll(log));
   ASSERT_EQ(lines.size(), 1u);

@@ -1,12 +1,6 @@
 // Several processes appending to one log file at once.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <cstring>
 #include <memory>
-#include <string>
 
-#include "Log/LogFile.h"
 #include "LogTestUtil.h"
 
 using namespace logtest;
@@ -18,48 +12,36 @@ constexpr DWORD kChildWaitMs = 180000;  // thousands of lines with a write-out e
 
 std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a' + seq % 26)); }
 
-}  // namespace
-
-// The writer process started by LogProc.ProcessesAppend: "--log-child=<tag>,<lines>,<file>". Writers 0 and 1
-// write out in their own thread (every line, or a few at a time), writer 2 from the writer thread of a trace
-// log; each reads its parameters from <file><tag>.wli. The test exists only in such a process.
+// The writer process, "--log-child=<tag>,<lines>,<file>". Writers 0 and 1 write out in their own thread (every
+// line, or a few at a time), writer 2 from the writer thread of a trace log; each reads <file><tag>.wli.
 void ChildWriter() {
-  const char* p = strstr(GetCommandLineA(), kFlag);
   int tag = 0, lines = 0;
   char file[MAX_PATH + 1] = {};
-  ASSERT_TRUE(p && sscanf(p + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file) == 3);
+  ASSERT_EQ(sscanf(strstr(GetCommandLineA(), kFlag) + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file), 3);
   std::string wli = file + std::to_string(tag) + ".wli";
   std::unique_ptr<TWliLog> l(tag == 2 ? new TAsyncLog(wli.c_str(), file) : new TWliLog(wli.c_str(), file));
   ASSERT_EQ(l->Open(), 0u);
   for (int i = 0; i < lines; ++i) ASSERT_EQ(l->Write("WRT", "%d %d %s", tag, i, Filler(i).c_str()), 0u);
   EXPECT_EQ(l->Close(), 0u);
-  EXPECT_EQ(l->PendCnt(), 0u);
+  EXPECT_EQ(P::Pend(*l), 0u);
 }
 
 const bool kChildRegistered = RegisterChild(kFlag, "Writer", ChildWriter);
+
+}  // namespace
 
 TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
   const char* flsh[kWriters] = {"FlshSec=60\r\nFlshLns=0", "FlshSec=60\r\nFlshLns=3", "FlshSec=0\r\nFlshLns=2"};
-  PROCESS_INFORMATION pi[kWriters] = {};
+  yt::TProc w[kWriters];
   for (int i = 0; i < kWriters; ++i) {
-    WriteAll(f + std::to_string(i) + ".wli",
-             "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
-    std::string cl = yt::SelfCmd("--gtest_filter=LogChild.Writer \"" + std::string(kFlag) + std::to_string(i) + "," +
-                                 std::to_string(kLines) + "," + f + "\"");
-    STARTUPINFOA si = {sizeof si};
-    ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi[i]));
+    WriteAll(f + std::to_string(i) + ".wli", "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
+    ASSERT_TRUE(w[i].Start(yt::SelfCmd("--gtest_filter=LogChild.Writer \"" + std::string(kFlag) + std::to_string(i) + "," +
+                                       std::to_string(kLines) + "," + f + "\"")));
   }
-  for (int i = 0; i < kWriters; ++i) {
-    EXPECT_EQ(WaitForSingleObject(pi[i].hProcess, kChildWaitMs), WAIT_OBJECT_0);
-    DWORD code = 99;
-    GetExitCodeProcess(pi[i].hProcess, &code);
-    CloseHandle(pi[i].hProcess);
-    CloseHandle(pi[i].hThread);
-    EXPECT_EQ(code, 0u) << "writer " << i;
-  }
+  for (int i = 0; i < kWriters; ++i) EXPECT_EQ(w[i].Wait(kChildWaitMs), 0u) << "writer " << i;
   std::string all = ReadAll(f);
   ASSERT_TRUE(all.size() > 2 && all.substr(all.size() - 2) == "\r\n");
   int next[kWriters] = {};  // each writer's lines 0..n-1 once, whole and in order

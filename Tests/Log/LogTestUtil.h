@@ -1,4 +1,4 @@
-// Helpers of the log tests: the shared file and folder helpers, a write that must succeed.
+// Helpers of the log tests: the tests' view of a log's insides, the bare layout, helper test processes.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -6,22 +6,45 @@
 #include <cstring>
 #include <string>
 
+#include "Log/LogFile.h"
+#include "Log/LogLine.h"
 #include "TestUtil.h"
+
+struct TLogProbe {
+  static const TStr& MutexNm(TLog& l) { return l.m_Mutex.Name(); }
+  static uint32_t Queued(TLog& l) { return l.m_Queue->Cnt(); }
+  static uint32_t Pend(TLog& l) { return l.m_Pend->Cnt(); }
+  static uint32_t PendBytes(TLog& l) { return l.m_PendBytes; }
+  static uint32_t Dropped(TLog& l) { return l.m_Dropped; }
+  static void SetPendLmt(TLog& l, uint32_t lns, uint32_t bytes) { l.SetPendLmt(lns, bytes); }
+  static void SetIo(TLog& l, TLogIo* io) { l.SetIo(io); }
+  static uint32_t Loads(TWliLog& l) { return l.m_LoadCnt; }
+  static uint32_t ThrdId(TAsyncLog& l) { return l.m_ThrdId; }
+};
 
 namespace logtest {
 
+using P = TLogProbe;
 using yt::Exists;
 using yt::Lines;
 using yt::ReadAll;
 using yt::TTmpDir;
 using yt::WaitFor;
 
-inline void WriteAll(const std::string& path, const std::string& data) {
-  ASSERT_TRUE(yt::WriteAll(path, data)) << path;
+inline void WriteAll(const std::string& path, const std::string& data) { ASSERT_TRUE(yt::WriteAll(path, data)) << path; }
+
+// The event log's set-up; with tmFrmt "" the lines are the bare texts and compare exactly.
+inline void EventPrms(TLogPrms& p, const std::string& file, const char* tmFrmt = "") {
+  p.SetFileNm(file.c_str());
+  p.SetTmFrmt(tmFrmt);
+  p.SetPidOn(false);
+  p.SetTidOn(false);
+  p.SetTpOn(false);
+  p.AddTp("...", "");
 }
 
-// Registers the test LogChild.<name>, whose body runs only in a process started with flag on its command line
-// (a helper process of another test, started with --gtest_filter=LogChild.<name>). True when registered.
+// Registers LogChild.<name>, run only in a process started with flag on its command line (a helper process
+// of another test, started with --gtest_filter=LogChild.<name>).
 inline bool RegisterChild(const char* flag, const char* name, void (*body)()) {
   if (!strstr(GetCommandLineA(), flag)) return false;
   struct T : testing::Test {
@@ -29,8 +52,7 @@ inline bool RegisterChild(const char* flag, const char* name, void (*body)()) {
     void TestBody() override { B(); }
     void (*B)();
   };
-  testing::RegisterTest("LogChild", name, nullptr, nullptr, __FILE__, __LINE__,
-                        [body]() -> testing::Test* { return new T(body); });
+  testing::RegisterTest("LogChild", name, nullptr, nullptr, __FILE__, __LINE__, [body]() -> testing::Test* { return new T(body); });
   return true;
 }
 
