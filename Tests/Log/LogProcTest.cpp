@@ -26,7 +26,12 @@ void ChildWriter() {
   EXPECT_EQ(P::Pend(*l), 0u);
 }
 
-const bool kChildRegistered = RegisterChild(kFlag, "Writer", ChildWriter);
+// LogChild.Writer exists only in a process started with kFlag on its command line.
+struct TChild : testing::Test {
+  void TestBody() override { ChildWriter(); }
+};
+const bool kChildRegistered = strstr(GetCommandLineA(), kFlag) &&
+    (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr, __FILE__, __LINE__, [] { return (testing::Test*)new TChild; }), true);
 
 }  // namespace
 

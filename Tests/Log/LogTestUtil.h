@@ -1,9 +1,8 @@
-// Helpers of the log tests: the tests' view of a log's insides, the bare layout, helper test processes.
+// Helpers of the log tests: the tests' view of a log's insides and the event log's layout.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "Log/LogFile.h"
@@ -41,19 +40,6 @@ inline void EventPrms(TLogPrms& p, const std::string& file, const char* tmFrmt =
   p.SetTidOn(false);
   p.SetTpOn(false);
   p.AddTp("...", "");
-}
-
-// Registers LogChild.<name>, run only in a process started with flag on its command line (a helper process
-// of another test, started with --gtest_filter=LogChild.<name>).
-inline bool RegisterChild(const char* flag, const char* name, void (*body)()) {
-  if (!strstr(GetCommandLineA(), flag)) return false;
-  struct T : testing::Test {
-    explicit T(void (*b)()) : B(b) {}
-    void TestBody() override { B(); }
-    void (*B)();
-  };
-  testing::RegisterTest("LogChild", name, nullptr, nullptr, __FILE__, __LINE__, [body]() -> testing::Test* { return new T(body); });
-  return true;
 }
 
 }  // namespace logtest
