@@ -1,7 +1,5 @@
 // A log file that cannot be written for a while (held by another program, or on a full disk): whole lines
 // only, none twice, the waiting lines capped, and one line that counts the dropped ones.
-#include <cstdlib>
-
 #include "LogTestUtil.h"
 #include "Platform.h"
 
@@ -32,20 +30,20 @@ struct TBare : TLog {
 
 // The file holds lines from..to-1 once each, in order and whole, with at most one count line where lines
 // are missing, which counts them; returns that count (0 without a count line, -1 on a fault).
-int CheckLines(const std::string& file, int from, int to, size_t len, const char* what) {
+int CheckLines(const std::string& file, int from, int to, size_t len) {
   std::string all = ReadAll(file);
-  EXPECT_TRUE(all.size() >= 2 && all.substr(all.size() - 2) == "\r\n") << what << ": the file ends in a fragment";
+  EXPECT_TRUE(all.size() >= 2 && all.substr(all.size() - 2) == "\r\n") << "the file ends in a fragment";
   int next = from, dropped = 0;
   for (const std::string& s : Lines(all)) {
     if (s.find(kDropped) != std::string::npos) {
-      EXPECT_TRUE(dropped == 0 && s == std::to_string(atoi(s.c_str())) + kDropped) << what << ": " << s;
+      EXPECT_TRUE(dropped == 0 && s == std::to_string(atoi(s.c_str())) + kDropped) << s;
       next += dropped = atoi(s.c_str());
     } else if (s != Txt(next++, len)) {
-      ADD_FAILURE() << what << ": lost, doubled, torn or glued line " << s.substr(0, 40);
+      ADD_FAILURE() << "lost, doubled, torn or glued line " << s.substr(0, 40);
       return -1;
     }
   }
-  EXPECT_EQ(next, to) << what;
+  EXPECT_EQ(next, to);
   return dropped;
 }
 
@@ -57,12 +55,11 @@ TEST(LogFull, FileHeldByAnotherProcess) {
   const struct { uint32_t lns, bytes; size_t len; int kept; } rows[] = {{300, 1u << 20, 40, 300}, {100000, 20000, 200, 20000 / 202}};
   for (const auto& r : rows) {
     TTmpDir d;
-    std::string f = d("held.log");
-    TBare l(f, r.lns, r.bytes);
+    TBare l(d("held.log"), r.lns, r.bytes);
     l.Put(0, 10, r.len);
     // Opened without sharing and handed to a child that lives on: another process holds the file.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE h = CreateFileA(f.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(d("held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
     yt::TProc holder;
     std::string cl = "\"" + yt::BinDir() + "\\children\\ch_exit.exe\" 0 -1";
     STARTUPINFOA si = {sizeof si};
@@ -74,7 +71,7 @@ TEST(LogFull, FileHeldByAnotherProcess) {
     holder.Wait(yt::kWaitMs);
     l.Put(3000, 3001, r.len);
     EXPECT_EQ(P::Pend(l), 0u);
-    EXPECT_EQ(CheckLines(f, 0, 3001, r.len, "held"), 2990 - r.kept);
+    EXPECT_EQ(CheckLines(d("held.log"), 0, 3001, r.len), 2990 - r.kept);
   }
 }
 
@@ -84,14 +81,12 @@ namespace {
 // gives it, or a failure with the part written, as other file systems do), later ones fail.
 struct TFullIo : TLogIo {
   uint64_t Room;
-  bool FailShort;   // the cut write reports the failure, not a short success
-  bool CutRefused;  // no handle that may cut the file (write access for appending only)
+  bool FailShort, CutRefused;  // the cut write reports the failure; no handle may cut the file (append only)
   int Cuts = 0;
   TFullIo(uint64_t room, bool failShort, bool cutRefused) : Room(room), FailShort(failShort), CutRefused(cutRefused) {}
   uint32_t Write(HANDLE h, const char* p, uint32_t n, uint32_t& done) override {
-    uint32_t fit = uint32_t(n < Room ? n : Room);
     done = 0;
-    if (fit && TLogIo::Write(h, p, fit, done)) return ERROR_WRITE_FAULT;
+    if (n && Room && TLogIo::Write(h, p, uint32_t(n < Room ? n : Room), done)) return ERROR_WRITE_FAULT;
     Room -= done;
     return done < n && (FailShort || done == 0) ? uint32_t(ERROR_DISK_FULL) : 0;
   }
@@ -106,28 +101,25 @@ struct TFullIo : TLogIo {
 // The three ways out of a line cut by a full disk: the rest fits at once, the file is cut back to the last
 // whole line, or (no right to cut) the rest alone follows once there is room; never the line twice.
 TEST(LogFull, LineCutByAFullDisk) {
-  const struct { const char* what; uint64_t room; bool failShort, cutRefused, fillsUp; } rows[] = {
-      {"room for all", 1u << 20, false, false, false},
-      {"short write, cut back", 25 * 42 + 17, false, false, true},
-      {"failed write with a part, cut back", 25 * 42 + 17, true, false, true},
-      {"cut refused, rest later", 25 * 42 + 17, false, true, true}};
+  const struct { uint64_t room; bool failShort, cutRefused, fillsUp; } rows[] = {
+      {1u << 20, false, false, false}, {25 * 42 + 17, false, false, true}, {25 * 42 + 17, true, false, true}, {25 * 42 + 17, false, true, true}};
   for (const auto& r : rows) {
+    SCOPED_TRACE(&r - rows);
     TTmpDir d;
     TFullIo io(r.room, r.failShort, r.cutRefused);
     TBare l(d("full.log"), 40, 1u << 20, &io);
     l.Put(0, 20, 40);  // 42 bytes a line
     l.Prms().SetFlshLns(100);  // the next 80 lines in one write-out, cut in the middle of a line
     l.Put(20, 100, 40);
-    EXPECT_EQ(l.Flush() != 0, r.fillsUp) << r.what;
+    EXPECT_EQ(l.Flush() != 0, r.fillsUp);
     std::string all = ReadAll(d("full.log"));
-    EXPECT_EQ(all.substr(all.size() - 2) == "\r\n", !r.cutRefused) << r.what;  // a fragment only where no cut
-    EXPECT_EQ(io.Cuts, r.fillsUp ? 1 : 0) << r.what;
-    EXPECT_LE(P::Pend(l), 40u) << r.what;
+    EXPECT_EQ(all.substr(all.size() - 2) == "\r\n", !r.cutRefused);  // a fragment only where no cut
+    EXPECT_TRUE(io.Cuts == (r.fillsUp ? 1 : 0) && P::Pend(l) <= 40u);
     l.Prms().SetFlshLns(0);
     l.Put(100, 150, 40);  // still full: dropped
     io.Room = 1u << 20;
     l.Put(150, 151, 40);
-    EXPECT_EQ(CheckLines(d("full.log"), 0, 151, 40, r.what), r.fillsUp ? 150 - 25 - 40 : 0);  // 25 fit, 40 kept
+    EXPECT_EQ(CheckLines(d("full.log"), 0, 151, 40), r.fillsUp ? 150 - 25 - 40 : 0);  // 25 fit, 40 kept
   }
 }
 
@@ -139,12 +131,11 @@ TEST(LogFull, RealFullFileSystem) {
   std::string f = std::string(dir) + "\\full.log", fill = std::string(dir) + "\\filler", block(4096, 'f');
   DeleteFileA(f.c_str());
   HANDLE h = CreateFileA(fill.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
   for (DWORD wr = 0; WriteFile(h, block.data(), DWORD(block.size()), &wr, nullptr) && wr == block.size();) {
   }
   LARGE_INTEGER back;
   back.QuadPart = -8192;  // everything but two pages taken
-  EXPECT_TRUE(SetFilePointerEx(h, back, nullptr, FILE_END) && SetEndOfFile(h) && CloseHandle(h));
+  ASSERT_TRUE(SetFilePointerEx(h, back, nullptr, FILE_END) && SetEndOfFile(h) && CloseHandle(h));
   const size_t kLen = 97;  // lines that do not fit the pages of the file system evenly
   {
     TBare l(f, 50, 1u << 20);
@@ -154,7 +145,7 @@ TEST(LogFull, RealFullFileSystem) {
     EXPECT_TRUE(all.empty() || all.substr(all.size() - 2) == "\r\n") << "a fragment at the end of the full file";
     ASSERT_TRUE(DeleteFileA(fill.c_str()));
     l.Put(400, 401, kLen);
-    EXPECT_GT(CheckLines(f, 0, 401, kLen, "full file system"), 0);
+    EXPECT_GT(CheckLines(f, 0, 401, kLen), 0);
   }
   DeleteFileA(f.c_str());
 }

@@ -1,6 +1,4 @@
 // Several processes appending to one log file at once.
-#include <memory>
-
 #include "LogTestUtil.h"
 
 using namespace logtest;
@@ -14,24 +12,23 @@ std::string Filler(int seq) { return std::string(size_t(10 + seq % 57), char('a'
 
 // The writer process, "--log-child=<tag>,<lines>,<file>". Writers 0 and 1 write out in their own thread (every
 // line, or a few at a time), writer 2 from the writer thread of a trace log; each reads <file><tag>.wli.
-void ChildWriter() {
-  int tag = 0, lines = 0;
-  char file[MAX_PATH + 1] = {};
-  ASSERT_EQ(sscanf(strstr(GetCommandLineA(), kFlag) + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file), 3);
-  std::string wli = file + std::to_string(tag) + ".wli";
-  std::unique_ptr<TWliLog> l(tag == 2 ? new TAsyncLog(wli.c_str(), file) : new TWliLog(wli.c_str(), file));
-  ASSERT_EQ(l->Open(), 0u);
-  for (int i = 0; i < lines; ++i) ASSERT_EQ(l->Write("WRT", "%d %d %s", tag, i, Filler(i).c_str()), 0u);
-  EXPECT_EQ(l->Close(), 0u);
-  EXPECT_EQ(P::Pend(*l), 0u);
-}
+struct TChildWriter : testing::Test {
+  void TestBody() override {
+    int tag = 0, lines = 0;
+    char file[MAX_PATH + 1] = {};
+    ASSERT_EQ(sscanf(strstr(GetCommandLineA(), kFlag) + sizeof kFlag - 1, "%d,%d,%260[^\"]", &tag, &lines, file), 3);
+    std::string wli = file + std::to_string(tag) + ".wli";
+    std::unique_ptr<TWliLog> l(tag == 2 ? new TAsyncLog(wli.c_str(), file) : new TWliLog(wli.c_str(), file));
+    ASSERT_EQ(l->Open(), 0u);
+    for (int i = 0; i < lines; ++i) ASSERT_EQ(l->Write("WRT", "%d %d %s", tag, i, Filler(i).c_str()), 0u);
+    EXPECT_EQ(l->Close(), 0u);
+    EXPECT_EQ(P::Pend(*l), 0u);
+  }
+};
 
 // LogChild.Writer exists only in a process started with kFlag on its command line.
-struct TChild : testing::Test {
-  void TestBody() override { ChildWriter(); }
-};
-const bool kChildRegistered = strstr(GetCommandLineA(), kFlag) &&
-    (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr, __FILE__, __LINE__, [] { return (testing::Test*)new TChild; }), true);
+const bool kChildRegistered = strstr(GetCommandLineA(), kFlag) && (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr,
+    __FILE__, __LINE__, []() -> testing::Test* { return new TChildWriter; }), true);
 
 }  // namespace
 
@@ -39,12 +36,14 @@ TEST(LogProc, ProcessesAppend) {
   TTmpDir d;
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
-  const char* flsh[kWriters] = {"FlshSec=60\r\nFlshLns=0", "FlshSec=60\r\nFlshLns=3", "FlshSec=0\r\nFlshLns=2"};
-  yt::TProc w[kWriters];
+  // A byte-order mark in front of [Evts] must not hide it: the writer would write nothing.
+  const char* wli[kWriters] = {"\xef\xbb\xbf[Evts]\r\n...=\r\n[Prms]\r\nFlshLns=0\r\n", "[Prms]\r\nFlshLns=3\r\n[Evts]\r\n...=",
+                               "[Prms]\r\nFlshSec=0\r\nFlshLns=2\r\n[Evts]\r\n...="};
+  TProc w[kWriters];
   for (int i = 0; i < kWriters; ++i) {
-    WriteAll(f + std::to_string(i) + ".wli", "[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n" + std::string(flsh[i]) + "\r\n[Evts]\r\n...=");
-    ASSERT_TRUE(w[i].Start(yt::SelfCmd("--gtest_filter=LogChild.Writer \"" + std::string(kFlag) + std::to_string(i) + "," +
-                                       std::to_string(kLines) + "," + f + "\"")));
+    EXPECT_TRUE(WriteAll(f + std::to_string(i) + ".wli", std::string(wli[i]) + "\r\n[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n"));
+    std::string args = "\"" + std::string(kFlag) + std::to_string(i) + "," + std::to_string(kLines) + "," + f + "\"";
+    ASSERT_TRUE(w[i].Start(SelfCmd("--gtest_filter=LogChild.Writer " + args)));
   }
   for (int i = 0; i < kWriters; ++i) EXPECT_EQ(w[i].Wait(kChildWaitMs), 0u) << "writer " << i;
   std::string all = ReadAll(f);

@@ -24,13 +24,7 @@ struct TLogProbe {
 namespace logtest {
 
 using P = TLogProbe;
-using yt::Exists;
-using yt::Lines;
-using yt::ReadAll;
-using yt::TTmpDir;
-using yt::WaitFor;
-
-inline void WriteAll(const std::string& path, const std::string& data) { ASSERT_TRUE(yt::WriteAll(path, data)) << path; }
+using namespace yt;
 
 // The event log's set-up; with tmFrmt "" the lines are the bare texts and compare exactly.
 inline void EventPrms(TLogPrms& p, const std::string& file, const char* tmFrmt = "") {
