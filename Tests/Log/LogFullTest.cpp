@@ -58,17 +58,14 @@ TEST(LogFull, FileHeldByAnotherProcess) {
     TBare l(d("held.log"), r.lns, r.bytes);
     l.Put(0, 10, r.len);
     // Opened without sharing and handed to a child that lives on: another process holds the file.
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE h = CreateFileA(d("held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
-    yt::TProc holder;
-    std::string cl = "\"" + yt::BinDir() + "\\children\\ch_exit.exe\" 0 -1";
-    STARTUPINFOA si = {sizeof si};
-    ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &holder.pi) && CloseHandle(h));
+    TProc holder;
+    HANDLE h = CreateFileA(d("held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), in;
+    ASSERT_TRUE(holder.Start("\"" + BinDir() + "\\children\\ch_exit.exe\" 0 -1") &&
+                DuplicateHandle(GetCurrentProcess(), h, holder.pi.hProcess, &in, 0, FALSE, DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE));
     l.Put(10, 3000, r.len);
     EXPECT_TRUE(P::Queued(l) == 0 && P::Pend(l) == uint32_t(r.kept) && P::PendBytes(l) <= r.bytes);
     EXPECT_EQ(P::Dropped(l), uint32_t(2990 - r.kept));
-    TerminateProcess(holder.pi.hProcess, 0);
-    holder.Wait(yt::kWaitMs);
+    EXPECT_TRUE(TerminateProcess(holder.pi.hProcess, 0) && holder.Wait(kWaitMs) == 0);
     l.Put(3000, 3001, r.len);
     EXPECT_EQ(P::Pend(l), 0u);
     EXPECT_EQ(CheckLines(d("held.log"), 0, 3001, r.len), 2990 - r.kept);
@@ -123,29 +120,19 @@ TEST(LogFull, LineCutByAFullDisk) {
   }
 }
 
-// A really full file system: the test program runs on a small one mounted by Tests/Log/full-disk.sh
-// (as root), which names its folder in YD_FULL_DIR.
+// A really full file system: the test program runs on a small one that Tests/Log/full-disk.sh (as root) mounts
+// and fills but for two pages with the file "filler", naming its folder in YD_FULL_DIR.
 TEST(LogFull, RealFullFileSystem) {
   const char* dir = getenv("YD_FULL_DIR");
-  if (!dir || !*dir) GTEST_SKIP() << "needs a small file system: run by Tests/Log/full-disk.sh as root";
-  std::string f = std::string(dir) + "\\full.log", fill = std::string(dir) + "\\filler", block(4096, 'f');
-  DeleteFileA(f.c_str());
-  HANDLE h = CreateFileA(fill.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  for (DWORD wr = 0; WriteFile(h, block.data(), DWORD(block.size()), &wr, nullptr) && wr == block.size();) {
-  }
-  LARGE_INTEGER back;
-  back.QuadPart = -8192;  // everything but two pages taken
-  ASSERT_TRUE(SetFilePointerEx(h, back, nullptr, FILE_END) && SetEndOfFile(h) && CloseHandle(h));
+  if (!dir || !*dir) GTEST_SKIP() << "needs a small full file system: run by Tests/Log/full-disk.sh as root";
+  std::string f = std::string(dir) + "\\full.log";
   const size_t kLen = 97;  // lines that do not fit the pages of the file system evenly
-  {
-    TBare l(f, 50, 1u << 20);
-    l.Put(0, 400, kLen);
-    EXPECT_TRUE(P::Pend(l) <= 50u && P::Dropped(l) > 0u);
-    std::string all = ReadAll(f);
-    EXPECT_TRUE(all.empty() || all.substr(all.size() - 2) == "\r\n") << "a fragment at the end of the full file";
-    ASSERT_TRUE(DeleteFileA(fill.c_str()));
-    l.Put(400, 401, kLen);
-    EXPECT_GT(CheckLines(f, 0, 401, kLen), 0);
-  }
-  DeleteFileA(f.c_str());
+  TBare l(f, 50, 1u << 20);
+  l.Put(0, 400, kLen);
+  EXPECT_TRUE(P::Pend(l) <= 50u && P::Dropped(l) > 0u);
+  std::string all = ReadAll(f);
+  EXPECT_TRUE(all.empty() || all.substr(all.size() - 2) == "\r\n") << "a fragment at the end of the full file";
+  ASSERT_TRUE(DeleteFileA((std::string(dir) + "\\filler").c_str()));
+  l.Put(400, 401, kLen);
+  EXPECT_GT(CheckLines(f, 0, 401, kLen), 0);
 }
