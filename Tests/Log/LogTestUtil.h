@@ -1,4 +1,4 @@
-// Helpers of the log tests: the tests' view of a log's insides and the event log's layout.
+// Helpers of the log tests: the tests' view of a log's insides and an event log of bare texts.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -22,18 +22,26 @@ struct TLogProbe {
 };
 
 namespace logtest {
-
 using P = TLogProbe;
 using namespace yt;
-
-// The event log's set-up; with tmFrmt "" the lines are the bare texts and compare exactly.
-inline void EventPrms(TLogPrms& p, const std::string& file, const char* tmFrmt = "") {
-  p.SetFileNm(file.c_str());
-  p.SetTmFrmt(tmFrmt);
-  p.SetPidOn(false);
-  p.SetTidOn(false);
-  p.SetTpOn(false);
-  p.AddTp("...", "");
+inline std::string Txt(int i, size_t len) {  // line i, len bytes long
+  std::string s = "line " + std::to_string(i) + " ";
+  return s + std::string(len > s.size() ? len - s.size() : 0, char('a' + i % 26));
 }
-
+// An event log of bare texts that writes out at every line, within the given caps of waiting lines.
+struct TBare : TLog {
+  TBare(const std::string& f, uint32_t lns = LOG_PEND_LNS, uint32_t bytes = LOG_PEND_BYTES, TLogIo* io = nullptr) {
+    for (auto on : {&TLogPrms::SetPidOn, &TLogPrms::SetTidOn, &TLogPrms::SetTpOn}) (Prms().*on)(false);
+    Prms().SetFileNm(f.c_str());
+    Prms().SetTmFrmt("");
+    Prms().SetFlshLns(0);
+    Prms().AddTp("...", "");
+    P::SetPendLmt(*this, lns, bytes);
+    P::SetIo(*this, io);
+    EXPECT_EQ(Open(), 0u);
+  }
+  void Put(int from, int to, size_t len) {
+    for (int i = from; i < to; ++i) Write("---", "%s", Txt(i, len).c_str());
+  }
+};
 }  // namespace logtest
