@@ -44,17 +44,17 @@ class TLogPrms : public TYdBsMem {
 
   const TStr& TmFrmt() const { return m_TmFrmt; }
   void SetTmFrmt(const char* f) { m_TmFrmt.Set(f ? f : ""); }
-  bool PidOn() const { return m_PidOn; }
+  bool PidOn() const { return m_PidOn; }  // "Pid=" in every line
   void SetPidOn(bool on) { m_PidOn = on; }
   bool TidOn() const { return m_TidOn; }
   void SetTidOn(bool on) { m_TidOn = on; }
-  bool TpOn() const { return m_TpOn; }
+  bool TpOn() const { return m_TpOn; }  // the type code first in every line
   void SetTpOn(bool on) { m_TpOn = on; }
-  uint32_t StrtMd() const { return m_StrtMd; }
+  uint32_t StrtMd() const { return m_StrtMd; }  // LOG_APPEND, LOG_OVRWRT or LOG_NEW
   void SetStrtMd(uint32_t m) { m_StrtMd = m; }
   uint32_t FlshSec() const { return m_FlshSec; }
   void SetFlshSec(uint32_t s) { m_FlshSec = s; }
-  uint32_t FlshLns() const { return m_FlshLns; }
+  uint32_t FlshLns() const { return m_FlshLns; }  // more lines queued make a write-out due
   void SetFlshLns(uint32_t n) { m_FlshLns = n; }
   const TStr& FileNm() const { return m_FileNm; }
   void SetFileNm(const char* nm) { m_FileNm.Set(nm ? nm : ""); }
@@ -197,11 +197,10 @@ class TCase {
 // that log a line per write-out, and could wait for a lock the thread already holds.
 class TLogWork {
  public:
+  static bool Busy();  // the calling thread is inside such a scope
   TLogWork();
   ~TLogWork();
   TLogWork(const TLogWork&) = delete;
-  TLogWork& operator=(const TLogWork&) = delete;
-  static bool Busy();  // the calling thread is inside such a scope
 };
 
 // The calling process's trace log; it is opened by the program entry, never by Log() itself.
