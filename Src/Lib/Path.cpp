@@ -125,7 +125,7 @@ bool ExpMacros(TStr& s) {
   return n > 0 || env;
 }
 
-uint32_t ReadOwnPath(TStr& path) {
+static uint32_t ReadOwnPath(TStr& path) {
   path.Clr();
   TCharBuf buf(MAX_PATH + 1);
   for (;;) {
