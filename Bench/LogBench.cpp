@@ -98,7 +98,7 @@ void Parts() {
   TLogLine line("WP.", "Check: a text of ordinary length");
   TStr fmt("dd.MM.yyyy HH:mm:ss.ii");
   printf("parts (median us): mutex wait+release %.1f, local time %.1f, time stamp %.1f, whole line %.1f\n",
-         MedianUs(2000, [&] { l.Lock(1000); l.Unlock(); }), MedianUs(2000, [] { TBTm::Now(); }),
+         MedianUs(2000, [&] { TLogLock lk(l, 1000); }), MedianUs(2000, [] { TBTm::Now(); }),
          MedianUs(2000, [&] { line.Tm.ToStr(fmt.Str(), LOCALE_USER_DEFAULT); }),
          MedianUs(2000, [&] { line.Render(fmt, true, true, true); }));
 }

@@ -9,8 +9,6 @@
 // and then environment variables written as %name%; true when anything was replaced.
 bool ExpMacros(TStr& s);
 TStr OwnPath();    // full path of the running executable; a failure is traced and gives an empty text
-// The same path untraced, for the trace log's own set-up: 0 or the system error code (path then empty).
-uint32_t ReadOwnPath(TStr& path);
 TStr StartPath();  // drive and directory of OwnPath(), ending with a backslash
 // True when the path names an existing file, not a folder. A look-up that fails for another reason than a
 // missing file or folder, or a name no file can have, is traced and answers false.

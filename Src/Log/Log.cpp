@@ -26,14 +26,7 @@ constexpr DWORD LOG_LOCK_OFS_HIGH = 0x40000000;
 constexpr uint32_t LOG_LOCK_WAIT = 5000;  // another writer holds the lock for one batch: far less than this
 constexpr uint32_t LOG_LOCK_RETRY = 1;    // ms between attempts
 
-class TCsLock {
- public:
-  explicit TCsLock(CRITICAL_SECTION& cs) : m_Cs(cs) { EnterCriticalSection(&m_Cs); }
-  ~TCsLock() { LeaveCriticalSection(&m_Cs); }
-
- private:
-  CRITICAL_SECTION& m_Cs;
-};
+thread_local uint32_t t_LogWork = 0;  // TLogWork scopes the thread is in
 
 // The append turn of one batch. Res() is 0 when held or when the file system has no byte-range locks
 // (appends then rely on the append-only access alone), else the code that ends the write-out.
@@ -86,6 +79,14 @@ void AddElem(TStr& out, const char* elem) {
 
 }  // namespace
 
+// ---- TLogWork ----
+
+TLogWork::TLogWork() { ++t_LogWork; }
+
+TLogWork::~TLogWork() { --t_LogWork; }
+
+bool TLogWork::Busy() { return t_LogWork != 0; }
+
 // ---- TLogLine, TLogIo ----
 
 TLogLine::TLogLine(const char* tp, const char* txt)
@@ -121,15 +122,14 @@ uint32_t TLogIo::Write(HANDLE h, const char* p, uint32_t n, uint32_t& done) {
 }
 
 uint32_t TLogIo::Cut(const char* fileNm, uint64_t end, uint64_t newEnd) {
-  HANDLE h = CreateFileA(fileNm, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  TLogFileGuard g(h);
+  THandle h(CreateFileA(fileNm, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (h.IsNone()) return GetLastError();
   LARGE_INTEGER sz, pos;
-  if (!GetFileSizeEx(h, &sz)) return GetLastError();
+  if (!GetFileSizeEx(h.Get(), &sz)) return GetLastError();
   if (uint64_t(sz.QuadPart) != end) return ERROR_LOCK_VIOLATION;  // another program wrote behind the cut line
   pos.QuadPart = LONGLONG(newEnd);
-  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) return GetLastError();
+  if (!SetFilePointerEx(h.Get(), pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h.Get())) return GetLastError();
   return 0;
 }
 
@@ -158,7 +158,7 @@ bool TLogTp::Match(const char* tp, const char* txt) const {
 
 TLogPrms::TLogPrms() : m_Tps(new TLogTps) { SetDflts(); }
 
-TLogPrms::~TLogPrms() { delete m_Tps; }
+TLogPrms::~TLogPrms() {}
 
 void TLogPrms::SetDflts() {
   m_TmFrmt.Set("dd.MM.yyyy HH:mm:ss.ii");
@@ -187,43 +187,33 @@ uint32_t TLogPrms::TpCnt() const { return m_Tps->Cnt(); }
 
 // ---- TLog ----
 
-TLog::TLog()
-    : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_LastFlsh(TickCnt()) {
-  InitializeCriticalSection(&m_FlshCs);
+TLog::TLog() : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_LastFlsh(TickCnt()) {
   SetIo(nullptr);
   // The address alone is not unique across processes: fresh processes may lay out their heaps alike,
   // and two logs sharing one mutex would make each other's writers time out. The process id parts them.
   char nm[48];
   snprintf(nm, sizeof(nm), "YD_Log_%llu_%lu", (unsigned long long)(uintptr_t)this, GetCurrentProcessId());
-  m_MutexNm.Set(nm);
-  m_Mutex = CreateMutexA(nullptr, FALSE, nm);
-  if (!m_Mutex) m_MutexErr = GetLastError();
+  TLogWork own;
+  m_MutexErr = m_Mutex.Crt(false, nm);
 }
 
 TLog::~TLog() {
   if (m_IsOpn) TLog::Close();
-  if (m_Mutex) CloseHandle(m_Mutex);
-  delete m_Queue;
-  delete m_Pend;
-  DeleteCriticalSection(&m_FlshCs);
+  TLogWork own;
+  m_Mutex.Close();
 }
 
 uint32_t TLog::Lock(uint32_t ms) {
-  if (!m_Mutex) return m_MutexErr ? m_MutexErr : ERROR_INVALID_HANDLE;
-  DWORD w = WaitForSingleObject(m_Mutex, ms);
+  if (m_Mutex.IsNone()) return m_MutexErr ? m_MutexErr : ERROR_INVALID_HANDLE;
+  // Not TMutex::Lock: a trace line per wait would double the trace, and a time-out here is 1460.
+  DWORD w = WaitForSingleObject(m_Mutex.Get(), ms);
   if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) return 0;
   if (w == WAIT_TIMEOUT) return ERROR_TIMEOUT;
   DWORD e = GetLastError();
   return e ? e : ERROR_INVALID_HANDLE;
 }
 
-void TLog::Unlock() {
-  if (m_Mutex) ReleaseMutex(m_Mutex);
-}
-
-uint32_t TLog::QueueCnt() const { return m_Queue->Cnt(); }
-
-uint32_t TLog::PendCnt() const { return m_Pend->Cnt(); }
+void TLog::Unlock() { m_Mutex.Release(); }
 
 uint32_t TLog::Write(const char* tp, const char* fmt, ...) {
   va_list args;
@@ -292,59 +282,61 @@ uint32_t TLog::Close() {
 }
 
 uint32_t TLog::Flush() {
-  TCsLock cs(m_FlshCs);
+  TLogWork own;
+  std::lock_guard<std::mutex> out(m_OutLock);
   try {
-    TLogTake take;
-    TakeLines(take);
-    return WriteOut(m_CurFileNm, take);
+    TLogBatch batch;
+    GrabLines(batch);
+    return WriteOut(m_CurFileNm, batch);
   } catch (...) {
     return ERROR_INTERNAL_ERROR;
   }
 }
 
 uint32_t TLog::FlushLocked(uint32_t waitMs) {
-  uint32_t r = Lock(waitMs);
-  if (r) return r;
-  bool held = true;
-  TCsLock cs(m_FlshCs);
+  TLogWork own;
+  std::unique_lock<std::mutex> out(m_OutLock, std::defer_lock);
   try {
-    TLogTake take;
-    TakeLines(take);
-    TStr nm(m_CurFileNm);
-    Unlock();
-    held = false;
-    return WriteOut(nm, take);
+    TLogBatch batch;
+    TStr nm;
+    {
+      TLogLock lk(*this, waitMs);
+      if (lk.Res()) return lk.Res();
+      out.lock();
+      GrabLines(batch);
+      nm = m_CurFileNm;
+    }
+    return WriteOut(nm, batch);
   } catch (...) {
-    if (held) Unlock();
     return ERROR_INTERNAL_ERROR;
   }
 }
 
-void TLog::TakeLines(TLogTake& take) {
-  take.TmFrmt = m_Prms.TmFrmt();
-  take.PidOn = m_Prms.PidOn();
-  take.TidOn = m_Prms.TidOn();
-  take.TpOn = m_Prms.TpOn();
-  take.DropFmt = m_Prms.DropFmt();
+void TLog::GrabLines(TLogBatch& batch) {
+  batch.TmFrmt = m_Prms.TmFrmt();
+  batch.PidOn = m_Prms.PidOn();
+  batch.TidOn = m_Prms.TidOn();
+  batch.TpOn = m_Prms.TpOn();
+  batch.DropFmt = m_Prms.DropFmt();
   if (m_Prms.TpCnt() == 0) {
     m_Queue->Clr();
     return;
   }
   while (m_Queue->First()) {
     std::unique_ptr<TLogLine> l(m_Queue->Take(m_Queue->First()));
-    if (m_Prms.Match(l->Tp.Str(), l->Txt.Str())) take.Lines.Add(l.release());
+    if (m_Prms.Match(l->Tp.Str(), l->Txt.Str())) batch.Lines.Add(l.release());
   }
 }
 
 void TLog::SetPendLmt(uint32_t lns, uint32_t bytes) {
-  TCsLock cs(m_FlshCs);
+  std::lock_guard<std::mutex> out(m_OutLock);
   m_PendMaxLns = lns;
   m_PendMaxBytes = bytes;
 }
 
 void TLog::SetIo(TLogIo* io) {
   static TLogIo sys;
-  TCsLock cs(m_FlshCs);
+  std::lock_guard<std::mutex> out(m_OutLock);
   m_Io = io ? io : &sys;
 }
 
@@ -357,59 +349,66 @@ void TLog::Trim() {
   }
 }
 
-void TLog::RenderSome(TLogTake& take, size_t bytes) {
+void TLog::RenderSome(TLogBatch& batch, size_t bytes) {
   size_t got = 0;
-  while (take.Lines.First() && (got == 0 || got < bytes)) {
-    std::unique_ptr<TLogLine> l(take.Lines.Take(take.Lines.First()));
-    std::unique_ptr<TStr> txt(new TStr(l->Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn)));
+  while (batch.Lines.First() && (got == 0 || got < bytes)) {
+    std::unique_ptr<TLogLine> l(batch.Lines.Take(batch.Lines.First()));
+    std::unique_ptr<TStr> txt(new TStr(l->Render(batch.TmFrmt, batch.PidOn, batch.TidOn, batch.TpOn)));
     got += txt->Len();
     m_PendBytes += txt->Len();
     m_Pend->Add(txt.release());
   }
 }
 
-void TLog::AddDropLine(const TLogTake& take) {
+void TLog::AddDropLine(const TLogBatch& batch) {
   char txt[160];
-  snprintf(txt, sizeof txt, take.DropFmt.Empty() ? "%u" : take.DropFmt.Str(), unsigned(m_Dropped));
+  snprintf(txt, sizeof txt, batch.DropFmt.Empty() ? "%u" : batch.DropFmt.Str(), unsigned(m_Dropped));
   m_Dropped = 0;
   TLogLine l("LG!", txt);
-  TStr* r = new TStr(l.Render(take.TmFrmt, take.PidOn, take.TidOn, take.TpOn));
+  TStr* r = new TStr(l.Render(batch.TmFrmt, batch.PidOn, batch.TidOn, batch.TpOn));
   m_PendBytes += r->Len();
   m_Pend->Add(r);
 }
 
-uint32_t TLog::WriteOut(const TStr& fileNm, TLogTake& take) {
-  if (!m_Pend->First() && !m_Dropped && !take.Lines.First()) return 0;
-  HANDLE h = CreateFileA(fileNm.Str(), LOG_FILE_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  uint32_t r = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-  TLogFileGuard g(h);
-  while (r == 0) {
-    if (!m_Pend->First()) {
-      if (m_Dropped)
-        AddDropLine(take);
-      else if (take.Lines.First())
-        RenderSome(take, LOG_BATCH);
-      else
-        break;
-    }
-    r = WriteBatch(h, fileNm);
-  }
+uint32_t TLog::WriteOut(const TStr& fileNm, TLogBatch& batch) {
+  if (!m_Pend->First() && !m_Dropped && !batch.Lines.First()) return 0;
+  THandle h(CreateFileA(fileNm.Str(), LOG_FILE_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  uint32_t r = h.IsNone() ? GetLastError() : WritePend(h.Get(), fileNm, batch);
   if (r) {
-    // Once lines are dropped all later ones go too, until the count line has its place behind the kept ones.
-    if (m_Dropped) {
-      m_Dropped += take.Lines.Cnt();
-      take.Lines.Clr();
-    } else {
-      RenderSome(take, size_t(-1));
-      Trim();
-    }
+    KeepUnwritten(batch);
     return r;
   }
-  // The lines are out whatever the flush says; its failure is the write-out's result.
-  uint32_t flushed = FlushFileBuffers(h) ? 0 : GetLastError();
+  // The lines are out whatever the flush or the close says; their failure is the write-out's result.
+  uint32_t flushed = FlushFileBuffers(h.Get()) ? 0 : GetLastError();
+  uint32_t closed = h.Close();
   m_LastFlsh = TickCnt();
-  return flushed;
+  return flushed ? flushed : closed;
+}
+
+uint32_t TLog::WritePend(HANDLE h, const TStr& fileNm, TLogBatch& batch) {
+  for (;;) {
+    if (!m_Pend->First()) {
+      if (m_Dropped)
+        AddDropLine(batch);
+      else if (batch.Lines.First())
+        RenderSome(batch, LOG_BATCH);
+      else
+        return 0;
+    }
+    if (uint32_t r = WriteChunk(h, fileNm)) return r;
+  }
+}
+
+void TLog::KeepUnwritten(TLogBatch& batch) {
+  // Once lines are dropped all later ones go too, until the count line has its place behind the kept ones.
+  if (m_Dropped) {
+    m_Dropped += batch.Lines.Cnt();
+    batch.Lines.Clr();
+  } else {
+    RenderSome(batch, size_t(-1));
+    Trim();
+  }
 }
 
 void TLog::Consume(uint32_t done) {
@@ -426,11 +425,11 @@ void TLog::Consume(uint32_t done) {
   }
 }
 
-uint32_t TLog::WriteBatch(HANDLE h, const TStr& fileNm) {
-  std::vector<char> batch;
+uint32_t TLog::WriteChunk(HANDLE h, const TStr& fileNm) {
+  std::vector<char> chunk;
   uint32_t ofs = m_PendOfs;
-  for (TContainerItem<TStr>* n = m_Pend->First(); n && (batch.empty() || batch.size() < LOG_BATCH); n = n->Next) {
-    batch.insert(batch.end(), n->Item->Str() + ofs, n->Item->Str() + n->Item->Len());
+  for (TContainerItem<TStr>* n = m_Pend->First(); n && (chunk.empty() || chunk.size() < LOG_BATCH); n = n->Next) {
+    chunk.insert(chunk.end(), n->Item->Str() + ofs, n->Item->Str() + n->Item->Len());
     ofs = 0;
   }
   TAppendLock turn(h);
@@ -438,12 +437,15 @@ uint32_t TLog::WriteBatch(HANDLE h, const TStr& fileNm) {
   LARGE_INTEGER start;
   bool sized = GetFileSizeEx(h, &start) != FALSE;
   uint32_t done = 0;
-  uint32_t err = m_Io->Write(h, batch.data(), uint32_t(batch.size()), done);
+  uint32_t err = m_Io->Write(h, chunk.data(), uint32_t(chunk.size()), done);
   Consume(done);
-  if (!err && done < batch.size()) err = ERROR_DISK_FULL;  // a short write without a reason
+  if (!err && done < chunk.size()) err = ERROR_DISK_FULL;  // a short write without a reason
   if (!m_PendOfs) return err;
+  return MendCutLine(h, fileNm, uint64_t(start.QuadPart) + done, sized, err);
+}
+
+uint32_t TLog::MendCutLine(HANDLE h, const TStr& fileNm, uint64_t end, bool sized, uint32_t err) {
   // A line is cut in the file: its rest goes now, or the file goes back to the end of the line before.
-  uint64_t end = uint64_t(start.QuadPart) + done;
   for (;;) {
     const TStr& l = *m_Pend->First()->Item;
     uint32_t more = 0;

@@ -5,14 +5,19 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+
 #include "Lib/BStr.h"
+#include "Lib/Thrd.h"
 #include "Lib/Trace.h"
 
-class TLogTps;    // the filter list (Log/LogLine.h)
-class TLogQueue;  // the line queue (Log/LogLine.h)
-class TLogPend;   // rendered lines whose write-out failed (Log/LogLine.h)
-struct TLogTake;  // lines taken off the queue by a write-out (Log/LogLine.h)
-class TLogIo;     // the file calls of a write-out (Log/LogLine.h)
+class TLogTps;     // the filter list (Log/LogLine.h)
+class TLogQueue;   // the line queue (Log/LogLine.h)
+class TLogPend;    // rendered lines whose write-out failed (Log/LogLine.h)
+struct TLogBatch;  // lines a write-out grabbed off the queue (Log/LogLine.h)
+class TLogIo;      // the file calls of a write-out (Log/LogLine.h)
+struct TLogProbe;  // the tests' view of a log's insides
 
 // Start modes of a log file.
 enum : uint32_t { LOG_APPEND = 0, LOG_OVRWRT = 1, LOG_NEW = 2 };
@@ -33,25 +38,23 @@ constexpr uint32_t LOG_PEND_BYTES = 4u << 20;  // a few long texts must not take
 class TLogPrms : public TYdBsMem {
  public:
   TLogPrms();
-  TLogPrms(const TLogPrms&) = delete;
-  TLogPrms& operator=(const TLogPrms&) = delete;
   ~TLogPrms() override;
 
   void SetDflts();  // every field but FileNm
 
   const TStr& TmFrmt() const { return m_TmFrmt; }
   void SetTmFrmt(const char* f) { m_TmFrmt.Set(f ? f : ""); }
-  bool PidOn() const { return m_PidOn; }
+  bool PidOn() const { return m_PidOn; }  // "Pid=" in every line
   void SetPidOn(bool on) { m_PidOn = on; }
   bool TidOn() const { return m_TidOn; }
   void SetTidOn(bool on) { m_TidOn = on; }
-  bool TpOn() const { return m_TpOn; }
+  bool TpOn() const { return m_TpOn; }  // the type code first in every line
   void SetTpOn(bool on) { m_TpOn = on; }
-  uint32_t StrtMd() const { return m_StrtMd; }
+  uint32_t StrtMd() const { return m_StrtMd; }  // LOG_APPEND, LOG_OVRWRT or LOG_NEW
   void SetStrtMd(uint32_t m) { m_StrtMd = m; }
   uint32_t FlshSec() const { return m_FlshSec; }
   void SetFlshSec(uint32_t s) { m_FlshSec = s; }
-  uint32_t FlshLns() const { return m_FlshLns; }
+  uint32_t FlshLns() const { return m_FlshLns; }  // more lines queued make a write-out due
   void SetFlshLns(uint32_t n) { m_FlshLns = n; }
   const TStr& FileNm() const { return m_FileNm; }
   void SetFileNm(const char* nm) { m_FileNm.Set(nm ? nm : ""); }
@@ -74,7 +77,7 @@ class TLogPrms : public TYdBsMem {
   uint32_t m_StrtMd = LOG_APPEND;
   uint32_t m_FlshSec = 60;
   uint32_t m_FlshLns = 100;
-  TLogTps* m_Tps;
+  std::unique_ptr<TLogTps> m_Tps;
   TStr m_FileNm;
   TStr m_DropFmt;
 };
@@ -93,8 +96,6 @@ class TLogA : public TYdBsMem {
 class TLog : public TLogA {
  public:
   TLog();
-  TLog(const TLog&) = delete;
-  TLog& operator=(const TLog&) = delete;
   ~TLog() override;
 
   TLogPrms& Prms() override { return m_Prms; }
@@ -107,46 +108,46 @@ class TLog : public TLogA {
   // Writes the queue out; the caller holds the mutex. 0 or the system's error code; lines that could
   // not be written stay and go first at the next write-out.
   uint32_t Flush();
-  // The same for a caller that does not hold the mutex: it is held only while the queue is taken over,
-  // so writers never wait for the disk. 0, the wait's code or the write-out's code.
-  uint32_t FlushLocked(uint32_t waitMs = LOG_WAIT_FLUSH);
   bool IsOpn() const { return m_IsOpn; }
   void SetIsOpn(bool on) { m_IsOpn = on; }
   const TStr& CurFileNm() const { return m_CurFileNm; }
   void SetCurFileNm(const char* nm) { m_CurFileNm.Set(nm ? nm : ""); }
-  uint32_t QueueCnt() const;  // lines waiting for a write-out
-  uint32_t PendCnt() const;   // lines taken by a write-out that failed, waiting for the next one
-  uint32_t PendBytes() const { return m_PendBytes; }
-  uint32_t DropCnt() const { return m_Dropped; }  // lines dropped since the last count line
-  void SetPendLmt(uint32_t lns, uint32_t bytes);  // the caps (LOG_PEND_LNS, LOG_PEND_BYTES by default)
-  void SetIo(TLogIo* io);  // not owned; null: the system's calls
-  const TStr& MutexNm() const { return m_MutexNm; }  // "YD_Log_<address>_<process id>", decimal
+
+ protected:
+  // Flush() for a caller that does not hold the mutex: it is held only while the queue is grabbed, so
+  // writers never wait for the disk. 0, the wait's code or the write-out's code.
+  uint32_t FlushLocked(uint32_t waitMs = LOG_WAIT_FLUSH);
+  bool IsDue() const;  // more than FlshLns lines queued, or more than FlshSec seconds since the last write-out
+
+ private:
+  friend class TLogLock;
+  friend struct TLogProbe;
 
   // The log's mutex: 0 when obtained (also when abandoned), 1460 on time-out, else the system's code.
   uint32_t Lock(uint32_t ms);
   void Unlock();
+  void SetPendLmt(uint32_t lns, uint32_t bytes);  // the caps (LOG_PEND_LNS, LOG_PEND_BYTES by default)
+  void SetIo(TLogIo* io);  // not owned; null: the system's calls
 
- protected:
-  bool IsDue() const;  // more than FlshLns lines queued, or more than FlshSec seconds since the last write-out
-  uint32_t LastFlsh() const { return m_LastFlsh; }
-
- private:
   // Moves the lines that pass the filter out of the queue with the layout in force (caller holds the
   // mutex and the write-out lock); WriteOut() renders them behind the pending lines (write-out lock only).
-  void TakeLines(TLogTake& take);
-  // Writes the pending lines, the count of dropped ones and the taken ones, in that order; what cannot
+  void GrabLines(TLogBatch& batch);
+  // Writes the pending lines, the count of dropped ones and the grabbed ones, in that order; what cannot
   // be written stays pending within the caps. The caller holds the write-out lock.
-  uint32_t WriteOut(const TStr& fileNm, TLogTake& take);
-  void RenderSome(TLogTake& take, size_t bytes);  // at least one line, then up to bytes
-  void Trim();                                    // drops pending lines beyond the caps, counting them
-  void AddDropLine(const TLogTake& take);         // type "LG!", written whatever the filter
+  uint32_t WriteOut(const TStr& fileNm, TLogBatch& batch);
+  uint32_t WritePend(HANDLE h, const TStr& fileNm, TLogBatch& batch);  // until all is out or a write fails
+  void KeepUnwritten(TLogBatch& batch);  // after a failed write: pending within the caps, or counted
+  void RenderSome(TLogBatch& batch, size_t bytes);  // at least one line, then up to bytes
+  void Trim();                                      // drops pending lines beyond the caps, counting them
+  void AddDropLine(const TLogBatch& batch);         // type "LG!", written whatever the filter
   // One WriteFile of pending lines; after a short write the rest of the cut line follows at once, or the
   // file is cut back to its last whole line. 0 or the code that ends the write-out.
-  uint32_t WriteBatch(HANDLE h, const TStr& fileNm);
+  uint32_t WriteChunk(HANDLE h, const TStr& fileNm);
+  uint32_t MendCutLine(HANDLE h, const TStr& fileNm, uint64_t end, bool sized, uint32_t err);
   void Consume(uint32_t done);  // drops what reached the file from the pending lines
 
-  TLogQueue* m_Queue;
-  TLogPend* m_Pend;
+  std::unique_ptr<TLogQueue> m_Queue;
+  std::unique_ptr<TLogPend> m_Pend;
   uint32_t m_PendBytes = 0;
   uint32_t m_PendOfs = 0;  // bytes of the first pending line already in the file: only its rest may follow
   std::atomic<uint32_t> m_Dropped{0};
@@ -155,10 +156,9 @@ class TLog : public TLogA {
   TLogIo* m_Io;
   std::atomic<uint32_t> m_LastFlsh;
   std::atomic<bool> m_IsOpn{false};
-  CRITICAL_SECTION m_FlshCs;  // one write-out at a time; taken after the mutex, never before it
-  HANDLE m_Mutex = nullptr;
+  std::mutex m_OutLock;  // one write-out at a time; taken after the mutex, never before it
+  TMutex m_Mutex;
   uint32_t m_MutexErr = 0;
-  TStr m_MutexNm;
   TLogPrms m_Prms;
   TStr m_CurFileNm;
 };
@@ -190,6 +190,17 @@ class TCase {
 
  private:
   TLogA* m_Log;
+};
+
+// Marks the calling thread as doing a log's own work (its file, its mutex, its writer thread) for one scope.
+// Trace lines the thread starts meanwhile are dropped: a line about the trace log's own work would feed
+// that log a line per write-out, and could wait for a lock the thread already holds.
+class TLogWork {
+ public:
+  static bool Busy();  // the calling thread is inside such a scope
+  TLogWork();
+  ~TLogWork();
+  TLogWork(const TLogWork&) = delete;
 };
 
 // The calling process's trace log; it is opened by the program entry, never by Log() itself.

@@ -16,6 +16,8 @@ UINT TimerMs(uint32_t sec) {
   return UINT(ms > LOG_TIMER_MAX ? LOG_TIMER_MAX : ms);
 }
 
+}  // namespace
+
 // The writer thread's two timers: parameter re-read and write-out.
 class TLogTimers {
  public:
@@ -46,18 +48,22 @@ class TLogTimers {
   uint32_t m_FlSec = 0;
 };
 
-}  // namespace
+class TLogWriter : public TThrd {
+ public:
+  explicit TLogWriter(TAsyncLog& log) : m_Log(log) {}
+
+ protected:
+  void Exec() override { m_Log.Writer(); }
+
+ private:
+  TAsyncLog& m_Log;
+};
 
 // ---- TWliLog ----
 
-// The executable's path is read with ReadOwnPath() rather than OwnPath(), which traces its failures
-// through the trace sink: the trace log installs itself there only once it is built, so the line would be lost.
 TWliLog::TWliLog() {
-  TStr path;
-  if (uint32_t rc = ReadOwnPath(path))
-    Write("..!", "GetModuleFileNameExA failed: rc=%u.", unsigned(rc));  // waits in this log's own queue
   TStr drv, dir, base;
-  SplitPath(path.Str(), &drv, &dir, &base, nullptr);
+  SplitPath(OwnPath().Str(), &drv, &dir, &base, nullptr);
   TStr stem = drv + dir + base;
   m_PrmsFileNm = stem + ".wli";
   Prms().SetFileNm((stem + ".log").Str());
@@ -83,51 +89,47 @@ uint32_t TWliLog::Open() {
 
 // ---- TAsyncLog ----
 
-TAsyncLog::~TAsyncLog() {
-  if (m_Thrd) StopWriter(INFINITE);
-  if (m_QueueUp) CloseHandle(m_QueueUp);
-}
+TAsyncLog::TAsyncLog() {}
 
-bool TAsyncLog::ThrdRuns() const { return m_Thrd && WaitForSingleObject(m_Thrd, 0) == WAIT_TIMEOUT; }
+TAsyncLog::TAsyncLog(const char* prmsFileNm, const char* fileNm) : TWliLog(prmsFileNm, fileNm) {}
+
+TAsyncLog::~TAsyncLog() { StopWriter(INFINITE); }
 
 uint32_t TAsyncLog::Open() {
-  if (IsOpn()) return 0;
-  TWliLog::Open();
-  TLogLock lk(*this, LOG_WAIT_OPEN);
-  if (lk.Res()) return lk.Res();
+  TLogState was = TLogState::Closed;
+  if (!m_State.compare_exchange_strong(was, TLogState::Starting)) return was == TLogState::Open ? 0 : ERROR_BUSY;
+  TWliLog::Open();  // reads the parameter file once: the writer starts with what it read
   uint32_t r = StartWriter();
+  // A writer that did not come up in time must not run on behind a log that is closed.
+  if (r) StopWriter(LOG_WAIT_THRD);
   SetIsOpn(r == 0);
+  m_State = r ? TLogState::Closed : TLogState::Open;
   return r;
 }
 
 uint32_t TAsyncLog::StartWriter() {
-  if (m_Thrd) {
+  TLogWork own;
+  if (m_Writer) {
     // The writer of an earlier opening did not end within Close()'s wait.
-    if (ThrdRuns()) return ERROR_BUSY;
-    CloseHandle(m_Thrd);
-    m_Thrd = nullptr;
+    if (m_Writer->Wait(0) == WAIT_TIMEOUT) return ERROR_BUSY;
+    m_Writer.reset();
   }
   // Kept for the log's life: a writer that signals late never finds a closed handle.
-  if (!m_QueueUp && !(m_QueueUp = CreateEventA(nullptr, FALSE, FALSE, nullptr))) return GetLastError();
-  ResetEvent(m_QueueUp);
-  DWORD id = 0;
-  m_WriterUp = true;
-  HANDLE h = CreateThread(nullptr, 0, WriterProc, this, 0, &id);
-  if (!h) {
-    DWORD e = GetLastError();
-    m_WriterUp = false;
-    return e;
+  if (m_QueueUp.IsNone()) {
+    m_QueueUp.Attach(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (m_QueueUp.IsNone()) return GetLastError();
   }
-  m_Thrd = h;
-  m_ThrdId = id;
+  ResetEvent(m_QueueUp.Get());
   m_LinePosted = false;
-  if (uint32_t r = WaitWriterUp()) return r;
-  if (PostThreadMessageA(id, WM_LOGCMD, LOGCMD_START, LPARAM(this))) return 0;
-  return GetLastError();  // 0 counts as posted
+  std::unique_ptr<TLogWriter> w(new TLogWriter(*this));
+  if (uint32_t r = w->Start()) return r;
+  m_ThrdId = w->Id();
+  m_Writer = std::move(w);
+  return WaitWriterUp();
 }
 
 uint32_t TAsyncLog::WaitWriterUp() {
-  HANDLE hs[2] = {m_QueueUp, m_Thrd};
+  HANDLE hs[2] = {m_QueueUp.Get(), m_Writer->Handle()};
   switch (WaitForMultipleObjects(2, hs, FALSE, LOG_WAIT_WRITER_UP)) {
     case WAIT_OBJECT_0:
       return 0;
@@ -141,107 +143,87 @@ uint32_t TAsyncLog::WaitWriterUp() {
 }
 
 bool TAsyncLog::StopWriter(uint32_t ms) {
-  if (!m_Thrd) return true;
+  if (!m_Writer) return true;
+  TLogWork own;
   DWORD start = GetTickCount();
   bool posted = false;
   for (;;) {
-    if (!posted) posted = PostThreadMessageA(m_ThrdId, WM_QUIT, 0, 0) != FALSE;
+    if (!posted) posted = PostThreadMessageA(m_Writer->Id(), WM_QUIT, 0, 0) != FALSE;
     DWORD left = LOG_POST_RETRY;
     if (posted) {
       DWORD spent = GetTickCount() - start;
       left = ms == INFINITE ? INFINITE : (spent >= ms ? 0 : ms - spent);
     }
-    if (WaitForSingleObject(m_Thrd, left) == WAIT_OBJECT_0) break;
+    if (m_Writer->Wait(left) == 0) break;
     if (ms != INFINITE && GetTickCount() - start >= ms) return false;
   }
-  CloseHandle(m_Thrd);
-  m_Thrd = nullptr;
+  m_Writer.reset();
   return true;
 }
 
 uint32_t TAsyncLog::Close() {
-  if (!IsOpn()) return 1;
+  TLogState was = TLogState::Open;
+  if (!m_State.compare_exchange_strong(was, TLogState::Stopping)) return 1;
   StopWriter(LOG_WAIT_THRD);
-  return TLog::Close();
-}
-
-void TAsyncLog::FlushIfDue() {
-  uint32_t id = m_ThrdId;
-  if (id == 0 || id == 0xFFFFFFFF || !m_WriterUp) return;
-  // The writer acts on a posted line only when a write-out is due; one such message in its queue is enough.
-  if (m_LinePosted || !IsDue()) return;
-  // Marked before the post: the writer may take the message and clear the mark before PostThreadMessageA
-  // returns, and a mark set afterwards would then stay with no message queued, so no line would wake it.
-  m_LinePosted = true;
-  if (!PostThreadMessageA(id, WM_LOGCMD, LOGCMD_LINE, LPARAM(this))) {
-    m_LinePosted = false;
-    return;
-  }
-  if (!IsOpn()) SetIsOpn(true);
-}
-
-DWORD WINAPI TAsyncLog::WriterProc(void* log) {
-  TAsyncLog* l = static_cast<TAsyncLog*>(log);
-  DWORD r;
-  try {
-    r = l->Writer();
-  } catch (...) {
-    r = ERROR_INTERNAL_ERROR;  // an exception ended the writer thread
-  }
-  l->m_WriterUp = false;
+  uint32_t r = TLog::Close();
+  m_State = TLogState::Closed;
   return r;
 }
 
-uint32_t TAsyncLog::Writer() {
-  TLogTimers tm;
+void TAsyncLog::FlushIfDue() {
+  // Only an open log has a writer to wake. It acts on a posted line only when a write-out is due; one
+  // such message in its queue is enough.
+  if (m_State != TLogState::Open || m_LinePosted || !IsDue()) return;
+  // Marked before the post: the writer may take the message and clear the mark before PostThreadMessageA
+  // returns, and a mark set afterwards would then stay with no message queued, so no line would wake it.
+  m_LinePosted = true;
+  if (!PostThreadMessageA(m_ThrdId, WM_LOGCMD, LOGCMD_LINE, LPARAM(this))) m_LinePosted = false;
+}
+
+void TAsyncLog::StartTimers(TLogTimers& tm, bool changedOnly) {
   // Without a timer lines wait for a due line or Close(); the failure goes to this log itself.
-  auto chkTimer = [&](uint32_t e) {
+  auto started = [this](uint32_t e) {
     if (e) Write("..!", "SetTimer failed: rc=%u.", unsigned(e));
   };
-  auto startTimers = [&]() {
-    chkTimer(tm.StartRd(PrmsRd()));
-    chkTimer(tm.StartFl(Prms().FlshSec()));
-  };
+  if (!changedOnly || PrmsRd() != tm.RdSec()) started(tm.StartRd(PrmsRd()));
+  if (!changedOnly || Prms().FlshSec() != tm.FlSec()) started(tm.StartFl(Prms().FlshSec()));
+}
+
+void TAsyncLog::OnTimer(TLogTimers& tm, UINT_PTR id) {
+  if (id == tm.Fl() && tm.Fl()) {
+    FlushLocked();
+  } else if (id == tm.Rd() && tm.Rd()) {
+    LoadPrms();
+    StartTimers(tm, true);
+  }
+}
+
+void TAsyncLog::Writer() {
+  TLogWork own;
+  TLogTimers tm;
   MSG msg;
-  // The message queue comes first: Open() waits for it, holding the mutex that LoadPrms() waits for.
+  // The message queue comes first: Open() waits for it.
   WriterStarting();
   PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-  SetEvent(m_QueueUp);
-  LoadPrms();
-  if (!IsOpn()) {
-    SetIsOpn(true);
-    startTimers();
-  }
+  SetEvent(m_QueueUp.Get());
+  StartTimers(tm);
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_LOGCMD && msg.lParam == LPARAM(this)) {
-      if (msg.wParam == LOGCMD_START) {
-        LoadPrms();
-        startTimers();
-      } else if (msg.wParam == LOGCMD_LINE) {
-        m_LinePosted = false;
-        if (Lock(LOG_WAIT_FLUSH) == 0) {
-          bool due = IsDue();
-          Unlock();
-          if (due) FlushLocked();
-        }
+    if (msg.message == WM_LOGCMD && msg.lParam == LPARAM(this) && msg.wParam == LOGCMD_LINE) {
+      m_LinePosted = false;
+      bool due = false;
+      {
+        TLogLock lk(*this, LOG_WAIT_FLUSH);
+        due = lk.Res() == 0 && IsDue();
       }
+      if (due) FlushLocked();
     } else if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
-      if (msg.wParam == tm.Fl() && tm.Fl()) {
-        FlushLocked();
-      } else if (msg.wParam == tm.Rd() && tm.Rd()) {
-        LoadPrms();
-        if (PrmsRd() != tm.RdSec()) chkTimer(tm.StartRd(PrmsRd()));
-        if (Prms().FlshSec() != tm.FlSec()) chkTimer(tm.StartFl(Prms().FlshSec()));
-      }
+      OnTimer(tm, msg.wParam);
     }
   }
   // Queued lines are written out even when callers keep the mutex busy for a while.
   FlushLocked(LOG_WAIT_CLOSE);
-  uint32_t r = Lock(LOG_WAIT_CLOSE);
+  TLogLock lk(*this, LOG_WAIT_CLOSE);
   Prms().SetDflts();
-  if (r == 0) Unlock();
-  tm.Kill();
-  return 0;
 }
 
 // ---- TProcessLog and Log() ----
@@ -249,7 +231,9 @@ uint32_t TAsyncLog::Writer() {
 namespace {
 
 // The lower layers' trace lines go to the calling process's trace log.
-void TraceToLog(const char* tp, const char* fmt, va_list args) { Log().VWrite(tp, fmt, args); }
+void TraceToLog(const char* tp, const char* fmt, va_list args) {
+  if (!TLogWork::Busy()) Log().VWrite(tp, fmt, args);
+}
 
 }  // namespace
 

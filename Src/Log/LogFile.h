@@ -4,13 +4,14 @@
 #include <windows.h>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "Lib/BTm.h"
 #include "Log/Log.h"
 
 // Message to the writer thread; lParam is the log.
 constexpr UINT WM_LOGCMD = WM_APP + 1;
-enum : WPARAM { LOGCMD_START = 0, LOGCMD_LINE = 2 };
+enum : WPARAM { LOGCMD_LINE = 2 };  // a line was queued
 
 // Open(): the new writer thread signals that its message queue exists; only a machine that is badly
 // overloaded keeps a new thread from its first instructions for seconds.
@@ -34,10 +35,10 @@ class TWliLog : public TLog {
   const TStr& PrmsFileNm() const { return m_PrmsFileNm; }
   void SetPrmsFileNm(const char* nm) { m_PrmsFileNm.Set(nm ? nm : ""); }
   const TBTm& PrmsTm() const { return m_PrmsTm; }
-  uint32_t LoadTick() const { return m_LoadTick; }
-  uint32_t LoadCnt() const { return m_LoadCnt; }  // parameter reads so far
 
  private:
+  friend struct TLogProbe;
+
   TBTm m_PrmsTm;
   uint32_t m_LoadTick = 0;
   TStr m_PrmsFileNm;
@@ -45,11 +46,17 @@ class TWliLog : public TLog {
   std::atomic<uint32_t> m_LoadCnt{0};
 };
 
+// The open state of a TAsyncLog; Open() and Close() alone change it.
+enum class TLogState { Closed, Starting, Open, Stopping };
+
+class TLogWriter;  // the writer thread of a TAsyncLog (Log/LogFile.cpp)
+class TLogTimers;  // the writer thread's timers (Log/LogFile.cpp)
+
 // A TWliLog whose file is written only by a writer thread of its own: callers queue and post.
 class TAsyncLog : public TWliLog {
  public:
-  TAsyncLog() {}
-  TAsyncLog(const char* prmsFileNm, const char* fileNm) : TWliLog(prmsFileNm, fileNm) {}
+  TAsyncLog();
+  TAsyncLog(const char* prmsFileNm, const char* fileNm);
   // Stops a writer thread that still runs before the log goes.
   ~TAsyncLog() override;
 
@@ -57,29 +64,29 @@ class TAsyncLog : public TWliLog {
   uint32_t Close() override;
   void FlushIfDue() override;
 
-  uint32_t ThrdId() const { return m_ThrdId; }  // 0xFFFFFFFF while none was started
-  bool ThrdRuns() const;
-
  protected:
   // Runs on a new writer thread before it creates its message queue (tests delay the start here).
   virtual void WriterStarting() {}
 
  private:
-  static DWORD WINAPI WriterProc(void* log);
-  uint32_t Writer();
+  friend class TLogWriter;
+  friend struct TLogProbe;
+
+  void Writer();
+  void StartTimers(TLogTimers& tm, bool changedOnly = false);
+  void OnTimer(TLogTimers& tm, UINT_PTR id);
   uint32_t StartWriter();
   // 0 once the writer signalled that its message queue exists, else why it will not.
   uint32_t WaitWriterUp();
-  // Tells the writer to end and waits up to ms for it; true when it ended (its handle is closed then).
+  // Tells the writer to end and waits up to ms for it; true when it ended (its thread object is gone then).
   bool StopWriter(uint32_t ms);
 
+  std::atomic<TLogState> m_State{TLogState::Closed};
+  // Stays after the thread ended; the system gives it to no other thread while the writer's handle is open.
   std::atomic<uint32_t> m_ThrdId{0xFFFFFFFF};
-  HANDLE m_Thrd = nullptr;
-  HANDLE m_QueueUp = nullptr;  // signalled by the writer once it can take thread messages
+  std::unique_ptr<TLogWriter> m_Writer;
+  THandle m_QueueUp;  // signalled by the writer once it can take thread messages
   std::atomic<bool> m_LinePosted{false};  // a LOGCMD_LINE waits in the writer's queue
-  // The writer runs its message loop. The stored id outlives the thread, and the system may give it to
-  // another thread once the handle is closed: nothing is posted to it then.
-  std::atomic<bool> m_WriterUp{false};
 };
 
 // The trace log of one process.

@@ -57,9 +57,9 @@ int CmpFolded(const char* a, const char* b) {
 
 uint32_t LogReadFile(const char* path, TCharBuf& data, uint32_t& len) {
   len = 0;
-  HANDLE h = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  TLogFileGuard g(h);
+  THandle f(CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (f.IsNone()) return GetLastError();
+  HANDLE h = f.Get();
   DWORD sz = GetFileSize(h, nullptr);
   if (sz == INVALID_FILE_SIZE) {
     DWORD e = GetLastError();
@@ -245,6 +245,7 @@ uint32_t TLogPrmsLdr2::LoadData(uint32_t readRes, const char* data, uint32_t len
 // ---- TWliLog::LoadPrms ----
 
 uint32_t TWliLog::LoadPrms() {
+  TLogWork own;
   TCharBuf data;
   uint32_t len = 0;
   uint32_t rd = LogReadFile(m_PrmsFileNm.Str(), data, len);

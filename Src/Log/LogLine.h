@@ -1,4 +1,4 @@
-// A queued log line, the line queue, the filter list of a log and the file handle guard of its file work.
+// A queued log line, the line queue, the filter list of a log and the file calls of its write-out.
 #pragma once
 #include <windows.h>
 #include <cstdint>
@@ -28,8 +28,8 @@ class TLogQueue : public TQueue<TLogLine> {};
 // Rendered lines taken off the queue whose write-out failed: they go first at the next write-out.
 class TLogPend : public TQueue<TStr> {};
 
-// Lines a write-out took off the queue, with the layout in force when it took them.
-struct TLogTake {
+// Lines a write-out grabbed off the queue, with the layout in force when it grabbed them.
+struct TLogBatch {
   TLogQueue Lines;
   TStr TmFrmt;
   TStr DropFmt;
@@ -73,19 +73,4 @@ class TLogIo {
   // Cuts the file back to newEnd when it still ends at end, through a handle of its own: the log's handle
   // may only append. 0 or the system's code.
   virtual uint32_t Cut(const char* fileNm, uint64_t end, uint64_t newEnd);
-};
-
-// Closes a file of the log's own write-out or parameter read. Not THandle: its close is traced to Log(),
-// and a trace of the trace log's own file work would feed itself.
-class TLogFileGuard {
- public:
-  explicit TLogFileGuard(HANDLE h) : m_H(h) {}
-  TLogFileGuard(const TLogFileGuard&) = delete;
-  TLogFileGuard& operator=(const TLogFileGuard&) = delete;
-  ~TLogFileGuard() {
-    if (m_H != INVALID_HANDLE_VALUE) CloseHandle(m_H);
-  }
-
- private:
-  HANDLE m_H;
 };
