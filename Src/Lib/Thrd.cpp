@@ -1,5 +1,7 @@
 #include "Lib/Thrd.h"
 
+#include <optional>
+
 #include "Lib/Command.h"
 #include "Lib/Res.h"
 #include "Lib/Trace.h"
@@ -192,6 +194,8 @@ void TThrd::Unlock() {
 
 DWORD WINAPI TThrd::Routine(LPVOID prm) {
   TThrd* t = static_cast<TThrd*>(prm);
+  std::optional<TTraceMute> mute;
+  if (t->m_Muted) mute.emplace();
   uint32_t exitVal;
   Trace("ST.", "Thread routine begin(thrd=%#010x).", Lo(t));
   try {

@@ -71,8 +71,12 @@ class TThrd : public TYdBsMem {
   // Posts to the thread's queue, serialised by the per-thread mutex "YD_TThrd_<id>".
   uint32_t PostMsg(UINT msg, WPARAM w, LPARAM l);
   uint32_t Id() const { return m_Id; }
+  HANDLE Handle() const { return m_H.Get(); }  // to wait for the thread together with other objects
 
  protected:
+  // A muted thread writes no trace line of its own, nor do the lower layers on it: the trace log's writer,
+  // whose own work must not come back to it as lines.
+  explicit TThrd(bool muted) : m_Muted(muted) {}
   virtual bool Prepare() { return true; }
   virtual void Exec() {}
   virtual uint32_t ExitVal() { return 0; }
@@ -88,6 +92,7 @@ class TThrd : public TYdBsMem {
   TMutex m_LockMtx;   // the same mutex, opened by whoever posts
   THandle m_H;
   uint32_t m_Id = 0;
+  const bool m_Muted = false;
   std::mutex m_OpenGuard;  // posting threads open the lock mutex one at a time
 };
 

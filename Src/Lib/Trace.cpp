@@ -5,25 +5,22 @@
 namespace {
 
 std::atomic<TTraceFn> g_TraceFn{nullptr};
-thread_local bool t_InTrace = false;
-
-// Marks the calling thread as writing a line, also when the writer throws.
-class TInTrace {
- public:
-  TInTrace() { t_InTrace = true; }
-  ~TInTrace() { t_InTrace = false; }
-  TInTrace(const TInTrace&) = delete;
-  TInTrace& operator=(const TInTrace&) = delete;
-};
+thread_local uint32_t t_Mute = 0;  // TTraceMute scopes the thread is in
 
 }  // namespace
+
+TTraceMute::TTraceMute() { ++t_Mute; }
+
+TTraceMute::~TTraceMute() { --t_Mute; }
+
+bool TTraceMute::On() { return t_Mute != 0; }
 
 TTraceFn SetTraceFn(TTraceFn fn) { return g_TraceFn.exchange(fn); }
 
 void Trace(const char* tp, const char* fmt, ...) {
   TTraceFn fn = g_TraceFn.load();
-  if (!fn || t_InTrace) return;
-  TInTrace in;
+  if (!fn || t_Mute) return;
+  TTraceMute in;
   va_list args;
   va_start(args, fmt);
   fn(tp, fmt, args);

@@ -26,8 +26,6 @@ constexpr DWORD LOG_LOCK_OFS_HIGH = 0x40000000;
 constexpr uint32_t LOG_LOCK_WAIT = 5000;  // another writer holds the lock for one batch: far less than this
 constexpr uint32_t LOG_LOCK_RETRY = 1;    // ms between attempts
 
-thread_local uint32_t t_LogWork = 0;  // TLogWork scopes the thread is in
-
 // The append turn of one batch. Res() is 0 when held or when the file system has no byte-range locks
 // (appends then rely on the append-only access alone), else the code that ends the write-out.
 class TAppendLock {
@@ -78,14 +76,6 @@ void AddElem(TStr& out, const char* elem) {
 }
 
 }  // namespace
-
-// ---- TLogWork ----
-
-TLogWork::TLogWork() { ++t_LogWork; }
-
-TLogWork::~TLogWork() { --t_LogWork; }
-
-bool TLogWork::Busy() { return t_LogWork != 0; }
 
 // ---- TLogLine, TLogIo ----
 
@@ -193,13 +183,13 @@ TLog::TLog() : m_Queue(new TLogQueue), m_Pend(new TLogPend), m_Io(nullptr), m_La
   // and two logs sharing one mutex would make each other's writers time out. The process id parts them.
   char nm[48];
   snprintf(nm, sizeof(nm), "YD_Log_%llu_%lu", (unsigned long long)(uintptr_t)this, GetCurrentProcessId());
-  TLogWork own;
+  TTraceMute own;
   m_MutexErr = m_Mutex.Crt(false, nm);
 }
 
 TLog::~TLog() {
   if (m_IsOpn) TLog::Close();
-  TLogWork own;
+  TTraceMute own;
   m_Mutex.Close();
 }
 
@@ -282,7 +272,7 @@ uint32_t TLog::Close() {
 }
 
 uint32_t TLog::Flush() {
-  TLogWork own;
+  TTraceMute own;
   std::lock_guard<std::mutex> out(m_OutLock);
   try {
     TLogBatch batch;
@@ -294,7 +284,7 @@ uint32_t TLog::Flush() {
 }
 
 uint32_t TLog::FlushLocked(uint32_t waitMs) {
-  TLogWork own;
+  TTraceMute own;
   std::unique_lock<std::mutex> out(m_OutLock, std::defer_lock);
   try {
     TLogBatch batch;

@@ -192,16 +192,5 @@ class TCase {
   TLogA* m_Log;
 };
 
-// Marks the calling thread as doing a log's own work (its file, its mutex, its writer thread) for one scope.
-// Trace lines the thread starts meanwhile are dropped: a line about the trace log's own work would feed
-// that log a line per write-out, and could wait for a lock the thread already holds.
-class TLogWork {
- public:
-  static bool Busy();  // the calling thread is inside such a scope
-  TLogWork();
-  ~TLogWork();
-  TLogWork(const TLogWork&) = delete;
-};
-
 // The calling process's trace log; it is opened by the program entry, never by Log() itself.
 TLog& Log();

@@ -50,7 +50,7 @@ class TLogTimers {
 
 class TLogWriter : public TThrd {
  public:
-  explicit TLogWriter(TAsyncLog& log) : m_Log(log) {}
+  explicit TLogWriter(TAsyncLog& log) : TThrd(true), m_Log(log) {}
 
  protected:
   void Exec() override { m_Log.Writer(); }
@@ -108,7 +108,7 @@ uint32_t TAsyncLog::Open() {
 }
 
 uint32_t TAsyncLog::StartWriter() {
-  TLogWork own;
+  TTraceMute own;
   if (m_Writer) {
     // The writer of an earlier opening did not end within Close()'s wait.
     if (m_Writer->Wait(0) == WAIT_TIMEOUT) return ERROR_BUSY;
@@ -144,7 +144,7 @@ uint32_t TAsyncLog::WaitWriterUp() {
 
 bool TAsyncLog::StopWriter(uint32_t ms) {
   if (!m_Writer) return true;
-  TLogWork own;
+  TTraceMute own;
   DWORD start = GetTickCount();
   bool posted = false;
   for (;;) {
@@ -199,7 +199,7 @@ void TAsyncLog::OnTimer(TLogTimers& tm, UINT_PTR id) {
 }
 
 void TAsyncLog::Writer() {
-  TLogWork own;
+  TTraceMute own;
   TLogTimers tm;
   MSG msg;
   // The message queue comes first: Open() waits for it.
@@ -232,7 +232,7 @@ namespace {
 
 // The lower layers' trace lines go to the calling process's trace log.
 void TraceToLog(const char* tp, const char* fmt, va_list args) {
-  if (!TLogWork::Busy()) Log().VWrite(tp, fmt, args);
+  Log().VWrite(tp, fmt, args);
 }
 
 }  // namespace

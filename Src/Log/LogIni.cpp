@@ -245,7 +245,7 @@ uint32_t TLogPrmsLdr2::LoadData(uint32_t readRes, const char* data, uint32_t len
 // ---- TWliLog::LoadPrms ----
 
 uint32_t TWliLog::LoadPrms() {
-  TLogWork own;
+  TTraceMute own;
   TCharBuf data;
   uint32_t len = 0;
   uint32_t rd = LogReadFile(m_PrmsFileNm.Str(), data, len);

@@ -10,7 +10,6 @@
 #include "TestUtil.h"
 
 struct TLogProbe {
-  static const TStr& MutexNm(TLog& l) { return l.m_Mutex.Name(); }
   static uint32_t Queued(TLog& l) { return l.m_Queue->Cnt(); }
   static uint32_t Pend(TLog& l) { return l.m_Pend->Cnt(); }
   static uint32_t PendBytes(TLog& l) { return l.m_PendBytes; }
