@@ -132,7 +132,7 @@ bool ExpMacros(TStr& s) {
   return n > 0 || env;
 }
 
-static uint32_t ReadOwnPath(TStr& path) {
+uint32_t ReadOwnPath(TStr& path) {
   auto fill = [](char* b, DWORD cap) { return GetModuleFileNameExA(GetCurrentProcess(), nullptr, b, cap); };
   return ReadSysTxt(path, fill, kPathMax);
 }

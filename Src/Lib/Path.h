@@ -9,6 +9,7 @@
 // and then environment variables written as %name%; true when anything was replaced.
 bool ExpMacros(TStr& s);
 TStr OwnPath();    // full path of the running executable; a failure is traced and gives an empty text
+uint32_t ReadOwnPath(TStr& path);  // the same untraced: 0, or the code of the failure
 TStr StartPath();  // drive and directory of OwnPath(), ending with a backslash
 // True when the path names an existing file, not a folder. A look-up that fails for another reason than a
 // missing file or folder, or a name no file can have, is traced and answers false.

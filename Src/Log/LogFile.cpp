@@ -61,9 +61,13 @@ class TLogWriter : public TThrd {
 
 // ---- TWliLog ----
 
+// Not OwnPath(): its failure line would go to the trace sink, which this log joins only once it is built.
 TWliLog::TWliLog() {
+  TStr path;
+  if (uint32_t rc = ReadOwnPath(path))
+    Write("..!", "GetModuleFileNameExA failed: rc=%u.", unsigned(rc));  // waits in this log's own queue
   TStr drv, dir, base;
-  SplitPath(OwnPath().Str(), &drv, &dir, &base, nullptr);
+  SplitPath(path.Str(), &drv, &dir, &base, nullptr);
   TStr stem = drv + dir + base;
   m_PrmsFileNm = stem + ".wli";
   Prms().SetFileNm((stem + ".log").Str());
