@@ -27,7 +27,7 @@ std::wstring TxtW(const char* s) {
 
 TRes TStrCmpCmd::Exec() {
   m_Eq = false;
-  if (!m_WndTxt || !m_Name) return TRes(ERROR_INVALID_PARAMETER, "TStrCmpCmd: no text to compare. ");
+  if (!m_WndTxt || !m_Name) return TRes(RC_BAD_PRM, "TStrCmpCmd: no text to compare. ");
   m_Eq = lstrcmpW(m_WndTxt, TxtW(m_Name->Str()).c_str()) == 0;
   return TRes();
 }

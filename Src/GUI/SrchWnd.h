@@ -19,7 +19,7 @@ class TStrCmpCmd : public TCommand {
   TStrCmpCmd() {}
   void SetTxts(const wchar_t* wndTxt, const TStr* name) { m_WndTxt = wndTxt, m_Name = name; }
   bool IsEq() const { return m_Eq; }
-  TRes Exec() override;  // sets the outcome; 87 when a text is missing
+  TRes Exec() override;  // sets the outcome; RC_BAD_PRM when a text is missing
 
  protected:  // a replacement comparison derives from this class and sets m_Eq in its Exec()
   const wchar_t* m_WndTxt = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
@@ -255,7 +256,7 @@ uint32_t TBTm::SetNow() {
              To16(st.wMilliseconds));
 }
 
-TRes TBTm::Chk() const { return IsSet() ? TRes(0, "", SVRT_OK) : TRes(ERROR_INVALID_PARAMETER); }
+TRes TBTm::Chk() const { return IsSet() ? TRes(0, "", SVRT_OK) : TRes(RC_BAD_PRM); }
 
 bool TBTm::IsValid() const { return IsSet(); }
 

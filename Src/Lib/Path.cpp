@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Lib/Trace.h"
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
@@ -199,7 +200,7 @@ TStr ShellFolder(int idx, uint32_t* err) {
     root = "HKEY_LOCAL_MACHINE";
     value = kCmmnFolders[idx - kCmmnFirst];
   } else {
-    if (err) *err = ERROR_INVALID_PARAMETER;
+    if (err) *err = RC_BAD_PRM;
     return TStr();
   }
   TStr path(root);
@@ -232,7 +233,7 @@ uint32_t TRegKey::Close() {
 
 uint32_t OpenPath(HKEY& h, const char* path, REGSAM access, TStack<TRegKey>& keys) {
   keys.Clr();
-  if (!path) return ERROR_INVALID_PARAMETER;
+  if (!path) return RC_BAD_PRM;
   const HKEY callers = h;
   const char* p = path;
   bool first = true;

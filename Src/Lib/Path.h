@@ -17,7 +17,7 @@ bool IsFile(const char* path);
 // Any out-string may be null. The directory keeps its trailing separator, the extension its dot.
 void SplitPath(const char* path, TStr* drive, TStr* dir, TStr* name, TStr* ext);
 // Shell folder value by index: 0-12 per-user names, 16-19 common names; empty text on failure,
-// *err (when given) then holds the registry error code, 87 for an unknown index.
+// *err (when given) then holds the registry error code, RC_BAD_PRM for an unknown index.
 TStr ShellFolder(int idx, uint32_t* err = nullptr);
 
 // An open registry key, closed when the object goes.

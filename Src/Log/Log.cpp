@@ -9,6 +9,7 @@
 #include "Lib/Path.h"
 #include "Lib/Re.h"
 #include "Log/LogLine.h"
+#include "ydcodes.h"
 
 namespace {
 
@@ -237,7 +238,7 @@ uint32_t TLog::Open() {
   if (lk.Res()) return lk.Res();
   if (m_IsOpn) return 1;
   const TStr& nm = m_Prms.FileNm();
-  if (nm.Empty()) return ERROR_INVALID_PARAMETER;
+  if (nm.Empty()) return RC_BAD_PRM;
   m_LastFlsh = TickCnt();
   uint32_t r = 0;
   switch (m_Prms.StrtMd()) {
@@ -255,7 +256,7 @@ uint32_t TLog::Open() {
       break;
     }
     default:
-      r = ERROR_INVALID_PARAMETER;
+      r = RC_BAD_PRM;
   }
   m_IsOpn = r == 0;
   return r;
@@ -279,7 +280,7 @@ uint32_t TLog::Flush() {
     GrabLines(batch);
     return WriteOut(m_CurFileNm, batch);
   } catch (...) {
-    return ERROR_INTERNAL_ERROR;
+    return RC_INTERNAL;
   }
 }
 
@@ -298,7 +299,7 @@ uint32_t TLog::FlushLocked(uint32_t waitMs) {
     }
     return WriteOut(nm, batch);
   } catch (...) {
-    return ERROR_INTERNAL_ERROR;
+    return RC_INTERNAL;
   }
 }
 

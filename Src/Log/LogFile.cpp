@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "Lib/Path.h"
+#include "ydcodes.h"
 #include "ydgen.h"
 
 namespace {
@@ -78,7 +79,7 @@ TWliLog::TWliLog(const char* prmsFileNm, const char* fileNm) : m_PrmsFileNm(prms
 }
 
 uint32_t TWliLog::SetPrmsRd(uint32_t sec) {
-  if (sec == 0) return ERROR_INVALID_PARAMETER;
+  if (sec == 0) return RC_BAD_PRM;
   m_PrmsRd = sec;
   m_PrmsTm = TBTm::Now();
   return 0;

@@ -31,7 +31,7 @@ class TWliLog : public TLog {
   virtual uint32_t LoadPrms();
 
   uint32_t PrmsRd() const { return m_PrmsRd; }
-  uint32_t SetPrmsRd(uint32_t sec);  // 87 for 0 (nothing changes)
+  uint32_t SetPrmsRd(uint32_t sec);  // RC_BAD_PRM for 0 (nothing changes)
   const TStr& PrmsFileNm() const { return m_PrmsFileNm; }
   void SetPrmsFileNm(const char* nm) { m_PrmsFileNm.Set(nm ? nm : ""); }
   const TBTm& PrmsTm() const { return m_PrmsTm; }
