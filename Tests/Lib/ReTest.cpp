@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <regex>
