@@ -18,7 +18,6 @@ TEST(CmdLn, TokenSplitting) {
     EXPECT_TRUE(c.is == CmdLnTok(c.cmdLn, c.idx, tok) && c.tok == S(tok)) << (c.cmdLn ? c.cmdLn : "-") << " " << c.idx;
   }
 }
-
 // From the program on all is the child's; an empty token ends the scan before it and is an argument ("") within it;
 // the program's word keeps its quotes only when it names a file. A refused token (as expanded; values beyond 32 bits
 // too) ends the scan with "Ошибка в параметре"; the default codes come unless rc came first.
@@ -65,7 +64,6 @@ TEST(CmdLn, ChildLineAndRefusedTokens) {
   }
   SetEnvironmentVariableA("YD_TST_DIR", nullptr);
 }
-
 // Seeded random command lines through the parser: each ends in success or in code 87 with a message.
 TEST(CmdLnFuzz, RandomLinesEndInSuccessOr87) {
   static const char* const PIECES[] = {

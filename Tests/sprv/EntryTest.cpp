@@ -5,8 +5,7 @@
 
 namespace {
 const DWORD RUN_TMOUT_MS = 60000;  // a run of a few short children on a loaded machine; a crash dialog stays
-// "Параметры не заданы"
-const std::string NO_PRMS = "\xcf\xe0\xf0\xe0\xec\xe5\xf2\xf0\xfb \xed\xe5 \xe7\xe0\xe4\xe0\xed\xfb";
+const std::string NO_PRMS = Cp1251("Параметры не заданы");
 const std::string SPRV_PATH = yt::BinDir() + "\\ydsprv.exe", SPRV = "\"" + SPRV_PATH + "\"";
 
 DWORD RunSprv(const std::string& args, const std::string& sprv = SPRV) {
@@ -14,44 +13,35 @@ DWORD RunSprv(const std::string& args, const std::string& sprv = SPRV) {
   return c.Start(sprv + " " + args) ? c.Wait(RUN_TMOUT_MS) : 0xFFFFFFFE;
 }
 }  // namespace
-
-// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box; the trace line has it literally.
+// Argument 1 missing or a help request: 87 "Параметры не заданы" and the usage box.
 TEST(Entry, MissingOrHelpFirstToken) {
   struct { const char* cmdLn; bool refused; } cases[] = {
       {"ydsprv.exe", true}, {"ydsprv.exe   ", true}, {"\"C:\\a b\\ydsprv.exe\"", true}, {"ydsprv.exe -?", true},
       {"ydsprv.exe /h", true}, {"ydsprv.exe /H x", true}, {"ydsprv.exe /? %s%n%d", true}, {"ydsprv.exe \"/H\"", true},
       {"ydsprv.exe -h", false}, {"ydsprv.exe /help", false}, {"ydsprv.exe app.exe -?", false},
       {"ydsprv.exe app.exe 100%", false}};
-  yt::TTraceTap trace({"A_A"});
   for (const auto& c : cases) {
     TRes r = ChkPrms(c.cmdLn);
-    const std::string cmnt = c.refused ? NO_PRMS : "", tr = trace.Lines().at(&c - cases);  // one line each
-    EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && cmnt == S(r.Cmnt())) << c.cmdLn;
-    EXPECT_NE(tr.npos, tr.find("ChkPrms(\"" + std::string(c.cmdLn) + "\") returned (cmnt=\"" + cmnt + "\")")) << tr;
+    EXPECT_TRUE(r.Code() == (c.refused ? 87u : 0u) && S(r.Cmnt()) == (c.refused ? NO_PRMS : "")) << c.cmdLn;
   }
   static TLines shown;
   auto show = [](const TStr& reason) { shown.push_back(S(reason)); };
   EXPECT_TRUE(RunEntry("ydsprv.exe /?", show) == 87 && RunEntry("ydsprv.exe -x:1 app.exe", show) == 87);
   EXPECT_EQ((TLines{NO_PRMS, ERR_PRM + "\"-x:1\""}), shown);
 }
-
-// What the child receives and how the run ends. One quoted word goes as written; a program path with a blank keeps
-// its quotes, so p.exe (which the system would try first) is not started; an empty argument reaches the child as "".
-// A crash is an exit code like any other (the test prefix has Wine's crash dialog off). A command line longer than a
-// process may have, or a program not there: a launch error (206 on Windows, 87 under Wine), and no usage box.
+// A program path with a blank keeps its quotes, so p.exe (which the system would try first) is not started. A crash
+// is an exit code like any other (Wine's crash dialog is off for the tests). A command line longer than a process may
+// have, or a program not there: a launch error (206 on Windows, 87 under Wine), and no usage box.
 TEST(Entry, ExitStatusAndEventLog) {
   yt::TTmpDir d;
-  const std::string app = ChildPath("ch_app"), spaced = d("p q.exe"), x = " %YD_TST_LONG%";
-  const TLines ok = {START, EXITED + "0"}, failed = {START, "<error>"};
-  ASSERT_TRUE(CopyFileA(app.c_str(), spaced.c_str(), FALSE));
+  const std::string spaced = d("p q.exe"), x = " %YD_TST_LONG%";
+  const TLines failed = {START, "<error>"};
+  ASSERT_TRUE(CopyFileA(ChildPath("ch_app").c_str(), spaced.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(ChildPath("ch_exit").c_str(), d("p.exe").c_str(), FALSE));
   ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_LONG", std::string(9000, 'x').c_str()));
   ASSERT_TRUE(SetEnvironmentVariableA("YD_APP_ARGS", d("args.txt").c_str()));
   struct { std::string args; DWORD st; TLines evts; std::string got = ""; } rows[] = {
-      {"\"" + app + " --port 80\"", 0, ok, app + " --port 80"},
-      {"\"" + spaced + "\" --port 80", 0, ok, "\"" + spaced + "\" --port 80"},
-      {app + " --name \"\" --port 80", 0, ok, app + " --name \"\" --port 80"},
-      {"-a:2 " + Child("5"), 0x800401F7u, {START, EXITED + "5", START, EXITED + "5", ATTEMPTS + "2/2."}},
+      {"\"" + spaced + "\" --port 80", 0, {START, EXITED + "0"}, "\"" + spaced + "\" --port 80"},
       {"-rc:0xC0000005 " + Child("crash"), 0, {START, EXITED + "3221225477"}},
       {Child("0") + x + x + x + x, yt::OnWine() ? 87u : 206u, failed},
       {"C:\\no\\such\\dir\\cl_missing.exe", ERROR_PATH_NOT_FOUND, failed}};
@@ -69,7 +59,6 @@ TEST(Entry, ExitStatusAndEventLog) {
   SetEnvironmentVariableA("YD_TST_LONG", nullptr);
   SetEnvironmentVariableA("YD_APP_ARGS", nullptr);
 }
-
 // Under the test display: the box shows the reason and the usage, waits, and its button ends the run with 87.
 TEST(Entry, ParameterErrorShowsUsageBox) {
   YT_NEEDS_DESKTOP();
@@ -91,10 +80,8 @@ TEST(Entry, ParameterErrorShowsUsageBox) {
   PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0, 0);
   EXPECT_EQ(87u, c.Wait(RUN_TMOUT_MS));
 }
-
-// Wine takes the display from the Unix environment, which a Windows parent cannot change for its child: the run goes
-// through the Unix env program, cl_run reads the status on the Windows side (on Windows: a station without
-// WSF_VISIBLE).
+// Wine takes the display from the Unix environment: the run goes through the Unix env program, cl_run reads the
+// status on the Windows side (on Windows: a station without WSF_VISIBLE).
 TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
   if (!yt::OnWine()) GTEST_SKIP() << "Wine only: a run without a display is made through Wine's Unix side";
   for (std::string args : {std::string(), "-a:0 " + Child("0")}) {
@@ -107,14 +94,13 @@ TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
     EXPECT_EQ("87", yt::ReadAll(d("st.txt"))) << args;
   }
 }
-
-// Cyrillic names throughout ("Программы\ydsprv.exe" with its parameter file and trace log, "Иван.exe" "Привет",
-// "события.log"): Wine maps them only with a glibc ru_RU.UTF-8 locale (the test command makes one).
+// Cyrillic names throughout, also for ydsprv.exe with its parameter file and trace log: Wine maps them only with a
+// glibc ru_RU.UTF-8 locale (the test command makes one).
 TEST(Entry, CyrillicPaths) {
   YT_NEEDS_CP1251();  // the names go through the ANSI calls
   yt::TTmpDir d;
-  const std::string dir = d("\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xfb\\"), ivan = "\xc8\xe2\xe0\xed.exe";
-  const std::string log = "\xf1\xee\xe1\xfb\xf2\xe8\xff.log", hello = " \xcf\xf0\xe8\xe2\xe5\xf2";
+  const std::string dir = d(Cp1251("Программы\\")), ivan = Cp1251("Иван.exe"), log = Cp1251("события.log");
+  const std::string hello = Cp1251(" Привет");
   const std::string args = "-l:" + dir + log + " " + dir + ivan + hello;
   ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
   ASSERT_TRUE(CopyFileA(ChildPath("ch_app").c_str(), (dir + ivan).c_str(), FALSE));
@@ -132,32 +118,6 @@ TEST(Entry, CyrillicPaths) {
     DeleteFileA((dir + f).c_str());
   RemoveDirectoryA(dir.c_str());
 }
-
-// The version comes from the VERSION file; the description is read back in code page 1251.
-TEST(Resource, VersionFromTheVersionFile) {
-  DWORD ignored = 0;
-  const DWORD n = GetFileVersionInfoSizeA(SPRV_PATH.c_str(), &ignored);
-  std::vector<char> data(n + 1);
-  ASSERT_TRUE(n && GetFileVersionInfoA(SPRV_PATH.c_str(), 0, n, data.data())) << GetLastError();
-  auto value = [&](const std::string& q, char* p = nullptr, UINT len = 0) {
-    return VerQueryValueA(data.data(), q.c_str(), reinterpret_cast<void**>(&p), &len) ? std::string(p, len) : "<none>";
-  };
-  const std::string fixed = value("\\");
-  ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), fixed.size());
-  const VS_FIXEDFILEINFO* f = reinterpret_cast<const VS_FIXEDFILEINFO*>(fixed.data());
-  const DWORD ms = (YD_VERSION_MAJOR << 16) | YD_VERSION_MINOR, ls = YD_VERSION_PATCH << 16;
-  EXPECT_TRUE(f->dwSignature == 0xFEEF04BDu && f->dwFileType == VFT_APP && f->dwFileVersionLS == ls);
-  EXPECT_TRUE(f->dwFileVersionMS == ms && f->dwProductVersionMS == ms && f->dwProductVersionLS == ls);
-  const DWORD tr = MAKELONG(0x0419, 1251);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&tr), 4), value("\\VarFileInfo\\Translation"));
-  auto str = [&](const std::string& name) { return std::string(value("\\StringFileInfo\\041904E3\\" + name).c_str()); };
-  EXPECT_EQ(YD_VERSION, str("FileVersion"));
-  EXPECT_EQ(YD_VERSION, str("ProductVersion"));
-  // "Наблюдение за программой и её перезапуск"
-  EXPECT_EQ("\xcd\xe0\xe1\xeb\xfe\xe4\xe5\xed\xe8\xe5 \xe7\xe0 \xef\xf0\xee\xe3\xf0\xe0\xec\xec\xee\xe9 "
-            "\xe8 \xe5\xb8 \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea", str("FileDescription"));
-}
-
 // Resource type 24 (RT_MANIFEST), id 1: the manifest the loader reads for a program. Paths go through MAX_PATH
 // buffers and a UTF-8 code page would garble the code page 1251 texts: it asks for neither.
 TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
@@ -172,17 +132,9 @@ TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
     for (size_t at = m.find(part); at != m.npos; at = m.find(part, at + 1)) ++n;
     return n;
   };
-  TLines open, roots;  // well formed: every element closed in order, under one root
-  static const std::regex tag("<(/?)([A-Za-z][\\w:.-]*)[^>]*?(/?)>");
-  for (std::sregex_iterator t(m.begin(), m.end(), tag), end; t != end; ++t) {
-    const std::string name = (*t)[2];
-    const bool closing = (*t)[1].length() > 0, empty = (*t)[3].length() > 0;
-    EXPECT_TRUE(!closing || (!open.empty() && open.back() == name)) << (*t)[0];
-    if (closing && !open.empty()) open.pop_back();
-    if (!closing && !empty && open.empty()) roots.push_back(name);
-    if (!closing && !empty) open.push_back(name);
-  }
-  EXPECT_TRUE(open.empty() && roots == TLines{"assembly"}) << open.size() << " " << roots.size();
+  // One root, closed at the end: a manifest the loader refuses stops the program on Windows.
+  EXPECT_TRUE(count("<assembly ") == 1 && count("</assembly>") == 1) << m;
+  EXPECT_EQ(m.find("</assembly>") + 11, m.find_last_not_of(std::string(" \t\r\n\0", 5)) + 1) << m;
   EXPECT_EQ(1u, count("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
   EXPECT_EQ(1u, count(std::string("version=\"") + YD_VERSION + ".0\""));
   EXPECT_EQ(4u, count("<supportedOS Id=\"{"));  // Windows 7, 8, 8.1 and 10/11
@@ -190,7 +142,6 @@ TEST(Resource, ManifestIsWellFormedAndAsksForNothingMore) {
   for (const char* never : {"longPathAware", "activeCodePage", "requireAdministrator", "highestAvailable"})
     EXPECT_EQ(0u, count(never)) << never;
 }
-
 TEST(Resource, HeaderFlagsForRemoteDesktopAndAddressLayout) {
   const std::string img = yt::ReadAll(SPRV_PATH);
   const bool dos = img.size() > sizeof(IMAGE_DOS_HEADER);

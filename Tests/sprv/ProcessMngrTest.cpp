@@ -71,7 +71,6 @@ std::vector<TRunRow> RunRows() {
 }
 class Run : public testing::TestWithParam<TRunRow> {};
 }  // namespace
-
 TEST_P(Run, EventLogAndOutcome) {
   const TRunRow& row = GetParam();
   if (row.Cmd.find("hang") != std::string::npos) YT_NEEDS_DESKTOP();  // its window is what is checked
@@ -104,7 +103,6 @@ TEST_P(Run, EventLogAndOutcome) {
 }
 INSTANTIATE_TEST_SUITE_P(ProcessMngr, Run, testing::ValuesIn(RunRows()),
                          [](const testing::TestParamInfo<TRunRow>& i) { return std::string(i.param.Name); });
-
 // A window hung for a while that answers again: notes only, the row back at 0, the child ends by itself.
 TEST(ProcessMngr, HungWindowRecovers) {
   YT_NEEDS_DESKTOP();
@@ -117,7 +115,6 @@ TEST(ProcessMngr, HungWindowRecovers) {
   want.push_back(EXITED_CHK + "0");
   EXPECT_TRUE(ev.size() >= 3 && ev == want) << ev.size();
 }
-
 // s:4s: WM_DESTROY and up to 2 s, WM_QUIT and up to 2 s, termination; the exit code says which step ended it.
 TEST(ProcessMngr, GentleStopSteps) {
   YT_NEEDS_DESKTOP();
@@ -137,7 +134,6 @@ TEST(ProcessMngr, GentleStopSteps) {
     EXPECT_TRUE(took >= row.minMs && took < row.maxMs) << row.mode << " took " << took;
   }
 }
-
 // The child's job (jobs work under Wine as on Windows): a stop ends what it started, also when the child ends as
 // asked within s:4s; an end of its own leaves that running, and so does CREATE_BREAKAWAY_FROM_JOB.
 TEST(ProcessMngr, ChildProcessTree) {
@@ -167,7 +163,6 @@ TEST(ProcessMngr, ChildProcessTree) {
     CloseHandle(g);
   }
 }
-
 // After a launch that worked, a program missing for a moment (moved away during its first run) costs one attempt:
 // its launch error, the pause, the next launch. Through the entry, for the exit status.
 TEST(ProcessMngr, BriefLaunchFailure) {
@@ -197,7 +192,6 @@ TEST(ProcessMngr, BriefLaunchFailure) {
     EXPECT_TRUE(row.status == st && want == EvtLines(log)) << st;
   }
 }
-
 namespace {
 struct TGivenMeasures : TMeasures {  // and what it was asked for, in order: w(orking set), g(di), h(ung)
   static const uint64_t UNREADABLE = ~0ull;
@@ -215,7 +209,6 @@ struct TGivenMeasures : TMeasures {  // and what it was asked for, in order: w(o
   bool HungWnd(const WTProcess&) override { return Ask("h"); }
 };
 }  // namespace
-
 // Given measures (Wine's handle and GDI counts read 0): the run time first, across the tick wrap; an error skips
 // the checks after it.
 TEST(Checks, Table) {
@@ -253,7 +246,6 @@ TEST(Checks, Table) {
     EXPECT_EQ(r.asked, g.Asked) << r.name;
   }
 }
-
 const char* const FRESH_ENV = "YD_TST_FRESH";  // "<case> <result file>": the case a fresh copy of this program runs
 // Wine does not pass the error mode on: seen are the supervisor's own (Windows hands it on) and the launch flags;
 // and a close that fails is reported.
@@ -273,7 +265,6 @@ TEST(Process, NoSystemDialogs) {
     if (flags && SetHandleInformation(t, HANDLE_FLAG_PROTECT_FROM_CLOSE, 0)) CloseHandle(t);
   }
 }
-
 // The first use of Log() in a process sets the last error (it creates a named mutex): each case runs in a fresh
 // copy of this program, where the failure's line is the first trace line, so its code must be the failing call's.
 TEST(Process, FailureCodeIsTheFailingCalls) {
@@ -291,7 +282,6 @@ TEST(Process, FailureCodeIsTheFailingCalls) {
     EXPECT_TRUE(l.rfind(row.head, 0) == 0 && l.find(row.tail) != l.npos) << row.cs << ": " << l;
   }
 }
-
 TEST(ProcessFresh, FirstTraceLine) {
   const char* env = std::getenv(FRESH_ENV);
   if (!env) GTEST_SKIP() << "runs only in a fresh copy of the program";
