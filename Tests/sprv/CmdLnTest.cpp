@@ -6,26 +6,13 @@
 #include "ydgen.h"
 
 // Blanks outside quotes separate; enclosing quotes go; an unclosed one runs to the end; a backslash protects nothing.
-TEST(CmdLn, TokenSplitting) {
-  struct { const char* cmdLn; uint32_t idx; const char* tok; bool is; } cases[] = {
-      {"p   -a:1    app.exe", 2, "app.exe", true}, {"p a\tb c", 1, "a\tb", true}, {"p \"a b\" c", 1, "a b", true},
-      {"p -l:\"a b\" c", 1, "-l:\"a b\"", true}, {"p \"a\"b\" c", 1, "\"a\"b\" c", true},
-      {"p \"open c d", 2, "", false}, {"p a \"\"", 2, "", true}, {"p \"", 1, "\"", true},
-      {"p a\\\"b c", 1, "a\\\"b c", true}, {"p a ", 2, "", false}, {"", 0, "", false}, {nullptr, 0, "", false},
-      {"\"C:\\Program Files\\y.exe\" -a:2", 0, "C:\\Program Files\\y.exe", true}};
-  for (const auto& c : cases) {
-    TStr tok("stale");
-    EXPECT_TRUE(c.is == CmdLnTok(c.cmdLn, c.idx, tok) && c.tok == S(tok)) << (c.cmdLn ? c.cmdLn : "-") << " " << c.idx;
-  }
-}
 // From the program on all is the child's; an empty token ends the scan before it and is an argument ("") within it;
 // the program's word keeps its quotes only when it names a file. A refused token (as expanded; values beyond 32 bits
 // too) ends the scan with "Ошибка в параметре"; the default codes come unless rc came first.
 TEST(CmdLn, ChildLineAndRefusedTokens) {
   char sys[MAX_PATH] = {};
   yt::TTmpDir d;
-  const std::string prog = d("p q.exe");
-  const std::string qprog = "\"" + prog + "\"";
+  const std::string prog = d("p q.exe"), qprog = "\"" + prog + "\"";
   ASSERT_TRUE(SetEnvironmentVariableA("YD_TST_DIR", "C:\\logs") && GetSystemDirectoryA(sys, sizeof sys));
   ASSERT_TRUE(yt::WriteAll(prog, "MZ"));
   struct { std::string cmdLn; const char* bad = nullptr; std::string child = ""; uint32_t mem = 0, pause = 0;
@@ -41,19 +28,18 @@ TEST(CmdLn, ChildLineAndRefusedTokens) {
       {"y -m:10M app.exe -m:5", nullptr, "app.exe -m:5", 10485760}, {"y -:app.exe a", nullptr, "app.exe a"},
       {"y app.exe  a   b", nullptr, "app.exe a b"}, {"y " + qprog + " \"a b\" c", nullptr, qprog + " \"a b\" c"},
       {"y \"C:\\Program Files\\P\\p.exe\" \"a b\"", nullptr, "C:\\Program Files\\P\\p.exe \"a b\""},  // no such file
-      {"y \"app.exe --port 80\"", nullptr, "app.exe --port 80"},
-      {"y \"" + prog + " --port 80\"", nullptr, prog + " --port 80"},
+      {"y \"app.exe --port 80\"", nullptr, "app.exe --port 80"}, {"y \"" + prog + " a\"", nullptr, prog + " a"},
       {"y \"" + d("p q") + "\" x", nullptr, "\"" + d("p q") + "\" x"},  // the system adds .exe to it
       {"y app.exe \"\"  \"\" --port", nullptr, "app.exe \"\" \"\" --port"},
-      {"y app.exe \"unclosed x", nullptr, "app.exe \"unclosed x"},
+      {"y app.exe \"unclosed x", nullptr, "app.exe \"unclosed x"}, {"y a.exe b\tc", nullptr, "a.exe b\tc"},
+      {"y a.exe \"b\"c\" d", nullptr, "a.exe \"b\"c\" d"}, {"y a.exe b\\\"c d", nullptr, "a.exe b\\\"c d"},
       {"y -l:\"C:\\my logs\\ev.log\" app.exe -l:\"a b\"", nullptr, "app.exe -l:\"a b\"", 0, 0, "C:\\my logs\\ev.log"},
       {"y -l:%YD_TST_DIR%\\ev.log %SystemDirectory%\\notepad.exe %YD_TST_DIR%", nullptr,
        std::string(sys) + "\\notepad.exe C:\\logs", 0, 0, "C:\\logs\\ev.log"}};
   for (const auto& c : cases) {
     TProcessMngr pm;
     TRes r = TCmdLnToPmPrsr(&pm).Prs(c.cmdLn.c_str());
-    const std::string cmnt = S(r.Cmnt());
-    const std::string tail = c.bad ? ERR_PRM + "\"" + c.bad + "\"" : "";
+    const std::string cmnt = S(r.Cmnt()), tail = c.bad ? ERR_PRM + "\"" + c.bad + "\"" : "";
     const bool tailOk = cmnt.size() >= tail.size() && cmnt.compare(cmnt.size() - tail.size(), tail.size(), tail) == 0;
     EXPECT_TRUE(r.Code() == (c.bad ? 87u : 0u) && tailOk) << c.cmdLn << ": " << cmnt;
     EXPECT_TRUE(c.child == S(pm.CmdLn()) && c.mem == pm.MemLmt() && c.pause == pm.Pause()) << c.cmdLn;
