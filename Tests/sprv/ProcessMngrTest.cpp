@@ -39,7 +39,7 @@ struct TRunRow {
 std::vector<TRunRow> RunRows() {
   const std::string e0 = EXITED + "0", e5 = EXITED + "5", a1 = ATTEMPTS + "1/1.";
   const std::string win = std::getenv("SystemRoot") ? std::getenv("SystemRoot") : "C:\\Windows";
-  const TLines stop = {START, STOPPING, STOPPED}, stopped = {START, STOPPING, STOPPED, a1};
+  const TLines stop = {START, STOPPING, STOPPED};
   return {
       {"AttemptsUsedUp", "-a:3 -p:400", Child("5"), 0, 5, {START, e5, START, e5, START, e5, ATTEMPTS + "3/3."}, 780},
       {"LastAllowedLaunch", "-a:1", Child("0"), 0, 0, {START, e0, a1}},  // the limit comes before the code
@@ -105,7 +105,8 @@ TEST(ProcessMngr, HungWindowRecovers) {
   YT_NEEDS_DESKTOP();
   yt::TTmpDir d;
   TProcessMngr m;
-  ASSERT_EQ(0u, FromCmdLn(m, "-hung:10 -time:1 -r:40s -l:\"" + d("evt.log") + "\" " + Child("hang 300 8000 2500")).Code());
+  const std::string prms = "-hung:10 -time:1 -r:40s -l:\"" + d("evt.log") + "\" ";
+  ASSERT_EQ(0u, FromCmdLn(m, prms + Child("hang 300 8000 2500")).Code());
   EXPECT_TRUE(!m.Run().IsErr() && m.ExitCode() == 0 && TProcessMngrProbe{m}.HungRow() == 0);
   TLines ev = EvtLines(d("evt.log")), want = {START};
   for (size_t i = 1; i + 1 < ev.size(); ++i) want.push_back(CHK + HUNG + std::to_string(i) + "/10)");
@@ -210,12 +211,11 @@ struct TGivenMeasures : TMeasures {  // and what it was asked for, in order: w(o
 // the checks after it.
 TEST(Checks, Table) {
   const uint32_t E = SVRT_ERR, OK = SVRT_OK, W = 0xFFFFFFFFu - 999;  // W: launched 1000 ms before the wrap
-  const uint64_t NO = TGivenMeasures::UNREADABLE;
   struct { const char* name; const char* prms; uint64_t ws; uint32_t hnd, gdi, svrt; std::string cmnt;
            const char* asked; uint32_t now = W + 10000; } rows[] = {
       {"AllAtLimit", "-m:10M -handles:100 -g:10", 10485760, 100, 10, OK, "", "wg"},
       {"MemOneByteOver", "-m:10M", 10485761, 0, 0, E, MEM + "10485761/10485760). ", "w"},
-      {"MemUnreadable", "-m:1", NO, 0, 0, OK, "", "w"},
+      {"MemUnreadable", "-m:1", TGivenMeasures::UNREADABLE, 0, 0, OK, "", "w"},
       {"Mem4GiB", "-m:4294967295", 1ull << 32, 0, 0, E, MEM + "4294967296/4294967295). ", "w"},
       {"HandlesOverSkipsHung", "-handles:5 -hung:1", 0, 6, 0, E, HANDLES + "6/5). ", ""},
       {"GdiOver", "-g:10", 0, 0, 11, E, GDI + "11/10). ", "g"},
@@ -257,7 +257,8 @@ TEST(Process, NoSystemDialogs) {
     ASSERT_EQ((uint32_t)WAIT_OBJECT_0, p.Wait(yt::kWaitMs));
     HANDLE t = p.PrcInfo().hThread;  // protected from closing once: Close must say that a handle stayed open
     SetHandleInformation(t, HANDLE_FLAG_PROTECT_FROM_CLOSE, flags ? HANDLE_FLAG_PROTECT_FROM_CLOSE : 0);
-    EXPECT_TRUE(p.GetExitCode() == 7 && (p.Close() != 0) == (flags != 0) && p.PrcInfo().dwProcessId == WTProcess::NO_ID);
+    EXPECT_TRUE(p.GetExitCode() == 7 && (p.Close() != 0) == (flags != 0));
+    EXPECT_EQ(WTProcess::NO_ID, p.PrcInfo().dwProcessId);
     if (flags && SetHandleInformation(t, HANDLE_FLAG_PROTECT_FROM_CLOSE, 0)) CloseHandle(t);
   }
 }

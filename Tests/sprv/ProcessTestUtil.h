@@ -46,7 +46,7 @@ inline TLines EvtLines(const std::string& path) {
   return lines;
 }
 // Sets the supervisor up as ydsprv.exe does from its command line.
-inline TRes FromCmdLn(TProcessMngr& m, const std::string& args) { return TCmdLnToPmPrsr(&m).Prs(("y " + args).c_str()); }
+inline TRes FromCmdLn(TProcessMngr& m, const std::string& a) { return TCmdLnToPmPrsr(&m).Prs(("y " + a).c_str()); }
 // The tests' way into the supervisor's seams and single steps, and to what a launch gave the system.
 struct TProcessMngrProbe {
   TProcessMngr& M;
