@@ -64,13 +64,13 @@ TEST(Entry, ParameterErrorShowsUsageBox) {
   HWND box = nullptr;
   char txt[4096] = {};
   ASSERT_TRUE(c.Start(SPRV + " -x:1 " + Child("0")));
-  yt::WaitFor([&] {  // a dialog of that process; its text is the static control 0xFFFF, on Windows as under Wine
+  yt::WaitFor([&] {  // a dialog of that process, once it has its text: the static control 0xFFFF, as under Wine
     DWORD pid = 0;
     for (HWND w = nullptr; !box && (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;)
       box = GetWindowThreadProcessId(w, &pid) && pid == c.pi.dwProcessId ? w : nullptr;
-    return box != nullptr;
+    return box && GetDlgItemTextA(box, 0xFFFF, txt, sizeof txt) > 0;
   }, 30000);
-  ASSERT_TRUE(box && GetDlgItemTextA(box, 0xFFFF, txt, sizeof txt)) << "no usage box";
+  ASSERT_TRUE(box && *txt) << "no usage box";
   EXPECT_EQ(ERR_PRM + "\"-x:1\"\r\n" + UsageHelp(), txt);
   EXPECT_EQ(0xFFFFFFFFu, c.Wait(0));  // its countdown runs for hours
   PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0, 0);
