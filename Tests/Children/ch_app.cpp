@@ -11,7 +11,8 @@ static unsigned long Env(const char* name, char (&v)[MAX_PATH]) {
 int main() {
   char v[MAX_PATH];
   FILE* f = Env("YD_APP_ARGS", v) ? std::fopen(v, "ab") : nullptr;
-  if (f) std::fprintf(f, "%s\r\n", GetCommandLineA()), std::fclose(f);
+  if (f) std::fprintf(f, "%s\r\n", GetCommandLineA());
+  if (f) std::fclose(f);
   Sleep(Env("YD_APP_MS", v) ? std::strtoul(v, nullptr, 0) : 0);
   ExitProcess(Env("YD_APP_EXIT", v) ? std::strtoul(v, nullptr, 0) : 0);
 }

@@ -7,15 +7,17 @@
 
 int main(int argc, char** argv) {
   const DWORD RUN_TMOUT_MS = 120000;  // the commands end within seconds; a hang must not stall the suite
-  static char cmd[32768], out[64] = "timeout", tmp[MAX_PATH + 8];
+  static char cmd[32768];
+  char out[64] = "timeout";
+  char tmp[MAX_PATH + 8];
   FILE* f = argc == 2 || argc == 3 ? std::fopen(argv[1], "rb") : nullptr;
   if (!f) return 87;
   cmd[std::fread(cmd, 1, sizeof cmd - 1, f)] = 0;
   std::fclose(f);
   cmd[std::strcspn(cmd, "\r\n")] = 0;
-  STARTUPINFOA si = {};
+  STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};
-  DWORD code = (si.cb = sizeof si, 0);
+  DWORD code = 0;
   if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     std::snprintf(out, sizeof out, argc == 3 ? "launch-failed" : "launch failed: error %lu", GetLastError());
   else if (WaitForSingleObject(pi.hProcess, RUN_TMOUT_MS) != WAIT_OBJECT_0)
@@ -24,9 +26,11 @@ int main(int argc, char** argv) {
     std::snprintf(out, sizeof out, "exit status not read: error %lu", GetLastError());
   else
     std::snprintf(out, sizeof out, argc == 3 ? "%lu" : "exit status: %lu", code);
-  if (pi.hProcess) CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
-  if (argc == 2) return std::printf("%s\n", out), 0;
-  std::snprintf(tmp, sizeof tmp, "%s.tmp", argv[2]);
-  if ((f = std::fopen(tmp, "w")) != nullptr) std::fputs(out, f), std::fclose(f), MoveFileExA(tmp, argv[2], MOVEFILE_REPLACE_EXISTING);
+  CloseHandle(pi.hThread);  // both null after a failed launch: nothing to close then
+  CloseHandle(pi.hProcess);
+  if (argc == 2) std::printf("%s\n", out);
+  std::snprintf(tmp, sizeof tmp, "%s.tmp", argv[argc - 1]);
+  if (argc == 3 && (f = std::fopen(tmp, "w")) != nullptr) std::fputs(out, f);
+  if (argc == 3 && f && std::fclose(f) == 0) MoveFileExA(tmp, argv[2], MOVEFILE_REPLACE_EXISTING);
   return 0;
 }

@@ -3,30 +3,34 @@
 #include <regex>
 #include "Platform.h"
 #include "TestUtil.h"
+#include "sprv/CmdLn.h"
 #include "sprv/Process.h"
 #include "sprv/ProcessMngr.h"
 
 typedef std::vector<std::string> TLines;
-// "Запуск.", "Ошибка запуска. ", "Завершение", ": код ", " по числу перезапусков ", "Принудительное завершение",
-// " выполнено.", "Проверка: ", "Превышение ", "времени выполнения (", "объема памяти (", "числа дескрипторов (",
-// "объектов GDI (", "Повисание приложения (", "Ошибка в параметре "
-inline const std::string START = "\xc7\xe0\xef\xf3\xf1\xea.", START_ERR = "\xce\xf8\xe8\xe1\xea\xe0 \xe7\xe0\xef\xf3\xf1\xea\xe0. ",
-    END = "\xc7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5", EXITED = END + ": exit code=", EXITED_CHK = END + ": \xea\xee\xe4 ",
-    ATTEMPTS = END + " \xef\xee \xf7\xe8\xf1\xeb\xf3 \xef\xe5\xf0\xe5\xe7\xe0\xef\xf3\xf1\xea\xee\xe2 ",
-    FORCED = "\xcf\xf0\xe8\xed\xf3\xe4\xe8\xf2\xe5\xeb\xfc\xed\xee\xe5 \xe7\xe0\xe2\xe5\xf0\xf8\xe5\xed\xe8\xe5",
-    STOPPING = FORCED + "...", STOPPED = FORCED + " \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xee.", CHK = "\xcf\xf0\xee\xe2\xe5\xf0\xea\xe0: ",
-    OVER = "\xcf\xf0\xe5\xe2\xfb\xf8\xe5\xed\xe8\xe5 ", RUN_TM = OVER + "\xe2\xf0\xe5\xec\xe5\xed\xe8 \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe8\xff (",
-    MEM = OVER + "\xee\xe1\xfa\xe5\xec\xe0 \xef\xe0\xec\xff\xf2\xe8 (", HANDLES = OVER + "\xf7\xe8\xf1\xeb\xe0 \xe4\xe5\xf1\xea\xf0\xe8\xef\xf2\xee\xf0\xee\xe2 (",
-    GDI = OVER + "\xee\xe1\xfa\xe5\xea\xf2\xee\xe2 GDI (", HUNG = "\xcf\xee\xe2\xe8\xf1\xe0\xed\xe8\xe5 \xef\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xff (",
-    ERR_PRM = "\xce\xf8\xe8\xe1\xea\xe0 \xe2 \xef\xe0\xf0\xe0\xec\xe5\xf2\xf0\xe5 ";
+// The code page 1251 bytes of a UTF-8 text, so that the Russian texts below read as written.
+inline std::string Cp1251(const char* utf8) {
+  wchar_t w[256];
+  char a[256];
+  const bool ok = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, w, 256) > 0;
+  return ok && WideCharToMultiByte(1251, 0, w, -1, a, sizeof a, nullptr, nullptr) > 0 ? a : "<not converted>";
+}
+inline const std::string START = Cp1251("Запуск."), START_ERR = Cp1251("Ошибка запуска. "), END = Cp1251("Завершение");
+inline const std::string EXITED = END + ": exit code=", EXITED_CHK = END + Cp1251(": код ");
+inline const std::string ATTEMPTS = END + Cp1251(" по числу перезапусков "), CHK = Cp1251("Проверка: ");
+inline const std::string STOPPING = Cp1251("Принудительное завершение...");
+inline const std::string STOPPED = Cp1251("Принудительное завершение выполнено.");
+inline const std::string RUN_TM = Cp1251("Превышение времени выполнения ("), MEM = Cp1251("Превышение объема памяти (");
+inline const std::string HANDLES = Cp1251("Превышение числа дескрипторов ("), GDI = Cp1251("Превышение объектов GDI (");
+inline const std::string HUNG = Cp1251("Повисание приложения ("), ERR_PRM = Cp1251("Ошибка в параметре ");
 inline const std::vector<uint32_t> DFLT = {0, 1223, 1152};  // the expected codes when rc is not given
-
 inline std::string S(const TStr& s) { return s.Str() ? s.Str() : ""; }
 // The number between prefix and suffix of the line, or -1 when the line is not of that form.
 inline long long NumBetween(const std::string& l, const std::string& pre, const std::string& post) {
-  size_t p = pre.size(), n = l.size() - p - post.size();
-  bool ok = l.size() > p + post.size() && l.rfind(pre, 0) == 0 && l.substr(p + n) == post && l.find_first_not_of("0123456789", p) == p + n;
-  return ok ? std::stoll(l.substr(p, n)) : -1;
+  if (l.size() <= pre.size() + post.size() || l.rfind(pre, 0) != 0) return -1;
+  const std::string mid = l.substr(pre.size(), l.size() - pre.size() - post.size());
+  bool digits = mid.find_first_not_of("0123456789") == std::string::npos;
+  return digits && l.compare(l.size() - post.size(), post.size(), post) == 0 ? std::stoll(mid) : -1;
 }
 inline std::string ChildPath(const char* name) { return yt::BinDir() + "\\children\\" + name + ".exe"; }
 inline std::string Child(const std::string& args) { return "\"" + ChildPath("ch_exit") + "\" " + args; }
@@ -37,13 +41,12 @@ inline TLines EvtLines(const std::string& path) {
   TLines lines(!all.empty() && all.compare(all.size() - 2, 2, "\r\n") != 0, "<bad: no CR LF at the end>");
   static const std::regex stamp("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
   std::smatch m;
-  for (const std::string& l : yt::Lines(all)) lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
+  for (const std::string& l : yt::Lines(all))
+    lines.push_back(std::regex_match(l, m, stamp) ? m.str(1) : "<bad: " + l + ">");
   return lines;
 }
-inline void Prepare(TProcessMngr& m, const std::string& cmdLn, const std::string& log, const std::vector<uint32_t>& codes = DFLT) {
-  m.SetCmdLn(TStr(cmdLn.c_str())), m.SetLogFile(TStr(log.c_str()));
-  for (uint32_t c : codes) m.AddRetCode(c);
-}
+// Sets the supervisor up as ydsprv.exe does from its command line.
+inline TRes FromCmdLn(TProcessMngr& m, const std::string& a) { return TCmdLnToPmPrsr(&m).Prs(("y " + a).c_str()); }
 // The tests' way into the supervisor's seams and single steps, and to what a launch gave the system.
 struct TProcessMngrProbe {
   TProcessMngr& M;
