@@ -46,7 +46,8 @@ TEST(LogBadInput, MissingLockedHugeNulUtf16GarbageManyEntries) {
   std::mt19937 rnd(12345);  // random bytes, NULs among them, a line of 2 MB, thousands of entries
   std::string wli(200000, 0);
   for (char& c : wli) c = char(rnd());
-  wli += "\r\n[Prms]\r\nX=" + std::string(2000000, 'a') + "\r\nFlshLns=3\r\n[Evts]\r\n" + std::string(100000, 'b') + "=\r\n";
+  wli += "\r\n[Prms]\r\nX=" + std::string(2000000, 'a') + "\r\nFlshLns=3\r\n[Evts]\r\n" + std::string(100000, 'b') +
+         "=\r\n";
   for (int i = 0; i < 5000; ++i) wli += "E" + std::to_string(i) + "=\r\n";
   TWli<> t(wli);
   EXPECT_EQ(t.Log.LoadPrms(), 0u);

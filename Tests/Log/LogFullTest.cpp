@@ -44,15 +44,21 @@ struct TFullIo : TLogIo {
 
 // Thousands of lines while another process holds the file: a cap on lines or bytes holds the memory.
 TEST(LogFull, FileHeldByAnotherProcess) {
-  const struct { uint32_t lns, bytes; size_t len; int kept; } rows[] = {{300, 1u << 20, 40, 300}, {100000, 20000, 200, 20000 / 202}};
+  const struct {
+    uint32_t lns, bytes;
+    size_t len;
+    int kept;
+  } rows[] = {{300, 1u << 20, 40, 300}, {100000, 20000, 200, 20000 / 202}};
   for (const auto& r : rows) {
     TTmpDir d;
     TBare l(d("held.log"), r.lns, r.bytes);
     l.Put(0, 10, r.len);
     TProc holder;  // a child that lives on, given the file opened without sharing
-    HANDLE h = CreateFileA(d("held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), in;
+    HANDLE h = CreateFileA(d("held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE in;
     ASSERT_TRUE(holder.Start("\"" + BinDir() + "\\children\\ch_exit.exe\" 0 -1") &&
-                DuplicateHandle(GetCurrentProcess(), h, holder.pi.hProcess, &in, 0, FALSE, DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE));
+                DuplicateHandle(GetCurrentProcess(), h, holder.pi.hProcess, &in, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE));
     l.Put(10, 3000, r.len);
     EXPECT_TRUE(P::Queued(l) == 0 && P::Pend(l) == uint32_t(r.kept) && P::PendBytes(l) <= r.bytes);
     EXPECT_EQ(P::Dropped(l), uint32_t(2990 - r.kept));
@@ -65,8 +71,13 @@ TEST(LogFull, FileHeldByAnotherProcess) {
 // The three ways out of a line cut by a full disk: the rest fits at once, the file is cut back to the last
 // whole line, or (no right to cut) the rest alone follows once there is room; never the line twice.
 TEST(LogFull, LineCutByAFullDisk) {
-  const struct { uint64_t room; bool failShort, cutRefused, fillsUp; } rows[] = {
-      {1u << 20, false, false, false}, {25 * 42 + 17, false, false, true}, {25 * 42 + 17, true, false, true}, {25 * 42 + 17, false, true, true}};
+  const struct {
+    uint64_t room;
+    bool failShort, cutRefused, fillsUp;
+  } rows[] = {{1u << 20, false, false, false},
+              {25 * 42 + 17, false, false, true},
+              {25 * 42 + 17, true, false, true},
+              {25 * 42 + 17, false, true, true}};
   for (const auto& r : rows) {
     SCOPED_TRACE(&r - rows);
     TTmpDir d;

@@ -23,8 +23,9 @@ struct TChildWriter : testing::Test {
   }
 };
 // LogChild.Writer exists only in a process started with kFlag on its command line.
-const bool kChildRegistered = strstr(GetCommandLineA(), kFlag) && (testing::RegisterTest("LogChild", "Writer", nullptr, nullptr,
-    __FILE__, __LINE__, []() -> testing::Test* { return new TChildWriter; }), true);
+const bool kChildRegistered = strstr(GetCommandLineA(), kFlag) &&
+                              testing::RegisterTest("LogChild", "Writer", nullptr, nullptr, __FILE__, __LINE__,
+                                                    []() -> testing::Test* { return new TChildWriter; }) != nullptr;
 }  // namespace
 
 TEST(LogProc, ProcessesAppend) {
@@ -32,11 +33,13 @@ TEST(LogProc, ProcessesAppend) {
   std::string f = d("shared.log");
   const int kLines = 1500, kWriters = 3;
   // A byte-order mark in front of [Evts] must not hide it: the writer would write nothing.
-  const char* wli[kWriters] = {"\xef\xbb\xbf[Evts]\r\n...=\r\n[Prms]\r\nFlshLns=0\r\n", "[Prms]\r\nFlshLns=3\r\n[Evts]\r\n...=",
-                               "[Prms]\r\nFlshSec=0\r\nFlshLns=2\r\n[Evts]\r\n...="};
+  const char* wli[kWriters] = {
+      "\xef\xbb\xbf[Evts]\r\n...=\r\n[Prms]\r\nFlshLns=0\r\n",
+      "[Prms]\r\nFlshLns=3\r\n[Evts]\r\n...=", "[Prms]\r\nFlshSec=0\r\nFlshLns=2\r\n[Evts]\r\n...="};
   TProc w[kWriters];
   for (int i = 0; i < kWriters; ++i) {
-    EXPECT_TRUE(WriteAll(f + std::to_string(i) + ".wli", std::string(wli[i]) + "\r\n[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n"));
+    EXPECT_TRUE(
+        WriteAll(f + std::to_string(i) + ".wli", std::string(wli[i]) + "\r\n[Prms]\r\nTmFrmt=\r\nPID=\r\nTID=\r\n"));
     std::string args = "\"" + std::string(kFlag) + std::to_string(i) + "," + std::to_string(kLines) + "," + f + "\"";
     ASSERT_TRUE(w[i].Start(SelfCmd("--gtest_filter=LogChild.Writer " + args)));
   }
@@ -63,9 +66,12 @@ TEST(EvtLog, KilledSupervisorLeavesTheLaunchLine) {
   ASSERT_TRUE(SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &li, sizeof li));
   auto active = [&] {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION ai = {};
-    return QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &ai, sizeof ai, nullptr) ? ai.ActiveProcesses : 0;
+    return QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &ai, sizeof ai, nullptr)
+               ? ai.ActiveProcesses
+               : 0;
   };
-  std::string cl = "\"" + BinDir() + "\\ydsprv.exe\" -l:\"" + log + "\" \"" + BinDir() + "\\children\\ch_exit.exe\" 0 -1";
+  std::string cl =
+      "\"" + BinDir() + "\\ydsprv.exe\" -l:\"" + log + "\" \"" + BinDir() + "\\children\\ch_exit.exe\" 0 -1";
   STARTUPINFOA si = {sizeof si};
   TProc p;
   ASSERT_TRUE(CreateProcessA(nullptr, &cl[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &p.pi));
