@@ -1,12 +1,9 @@
-// Where a test program runs (Wine or Windows, its folder, a desktop, the code page): tests ask here, then skip or
-// assert what each platform does.
+// Where a test program runs (Wine or Windows, its folder, a desktop, the code page), for skips and expectations.
 #pragma once
 #include <windows.h>
-
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace yt {
 inline bool OnWine() {  // Wine's ntdll exports wine_get_version; Windows' does not
@@ -14,8 +11,7 @@ inline bool OnWine() {  // Wine's ntdll exports wine_get_version; Windows' does 
   return wine;
 }
 
-// The folder holding ydsprv.exe (no final backslash): the test program's own in the test kit, its parent in the
-// build folder. The child programs are in its "children".
+// The folder of ydsprv.exe and "children": the test program's own in the test kit, its parent in the build folder.
 inline const std::string& BinDir() {
   static const std::string dir = [] {
     char exe[MAX_PATH + 1] = {};
@@ -31,10 +27,9 @@ inline const std::string& BinDir() {
   return dir;
 }
 
-// A desktop a user can see, where top-level windows can be made; otherwise why not (a service's or a scheduled
-// task's invisible window station, or Wine without a display).
-inline bool HasDesktop(std::string* why = nullptr) {
-  static const std::string reason = []() -> std::string {
+// Why no window can be made here (empty when one can): an invisible window station, or Wine without a display.
+inline const std::string& NoDesktop() {
+  static const std::string why = []() -> std::string {
     USEROBJECTFLAGS f = {};
     DWORD n = 0;
     HWINSTA ws = GetProcessWindowStation();
@@ -42,18 +37,16 @@ inline bool HasDesktop(std::string* why = nullptr) {
       return "needs a desktop: the window station is not visible (" + std::to_string(GetLastError()) + ")";
     HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (!w) return "needs a desktop: no window can be made (" + std::to_string(GetLastError()) + ", DISPLAY?)";
-    return DestroyWindow(w), "";
+    DestroyWindow(w);
+    return "";
   }();
-  if (why) *why = reason;
-  return reason.empty();
+  return why;
 }
-
 }  // namespace yt
 
-#define YT_NEEDS_DESKTOP()                                \
-  do {                                                    \
-    std::string yt_why;                                   \
-    if (!yt::HasDesktop(&yt_why)) GTEST_SKIP() << yt_why; \
+#define YT_NEEDS_DESKTOP()                                               \
+  do {                                                                   \
+    if (!yt::NoDesktop().empty()) GTEST_SKIP() << yt::NoDesktop();       \
   } while (0)
 // Russian texts in single bytes need the ANSI code page 1251: the system's "language for non-Unicode programs".
 #define YT_NEEDS_CP1251()                                                                   \

@@ -1,16 +1,12 @@
 // Helpers of the test programs: files, temp folders, waiting, processes, the tick source, the trace log's lines.
 #pragma once
 #include <windows.h>
-
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
-
 #include "Lib/BTm.h"
 
 namespace yt {
@@ -31,7 +27,6 @@ inline bool WaitFor(const std::function<bool()>& cond, int ms = kWaitMs) {
 // A fresh folder under the temp path, removed with its files at the end of the test.
 class TTmpDir {
   std::string m_Dir;
-
  public:
   TTmpDir();
   ~TTmpDir();
@@ -41,12 +36,10 @@ class TTmpDir {
   const std::string& Dir() const { return m_Dir; }
 };
 
-// The trace log's lines of the given type patterns written during the tap's life, as "<type> <text>". The log
-// is not opened, so no writer thread takes the lines away; Text() writes them to a file of the tap's own.
+// The trace lines of the given types in the tap's life as "<type> <text>", kept until Text() (the log stays closed).
 class TTraceTap {
   TTmpDir m_Dir;
   std::string m_File;
-
  public:
   explicit TTraceTap(std::initializer_list<const char*> tps = {"..."});
   ~TTraceTap();
@@ -66,35 +59,38 @@ inline std::string SelfCmd(const std::string& args) {
 struct TProc {
   PROCESS_INFORMATION pi = {};
   TProc() = default;
-  ~TProc() { if (pi.hProcess) TerminateProcess(pi.hProcess, 99), CloseHandle(pi.hProcess), CloseHandle(pi.hThread); }
   TProc(const TProc&) = delete;
   TProc& operator=(const TProc&) = delete;
+  ~TProc() {
+    if (!pi.hProcess) return;
+    TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
   bool Start(std::string cmdLn) {
     STARTUPINFOA si = {sizeof si};
     return CreateProcessA(nullptr, &cmdLn[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
   }
   DWORD Wait(DWORD ms) {  // the exit status, or 0xFFFFFFFF while the process still runs after ms
     DWORD code = 0xFFFFFFFF;
-    return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code), code;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    return code;
   }
 };
 
-// The product's tick source at a given reading for the object's life: held there (Set moves it), or, with
-// running true, going on from there with the system's ticks.
+// The product's tick source for the object's life: held at a reading (Set moves it), or running on from it.
 class TTicksAt {
   static uint32_t Read() { return s_Running ? GetTickCount() + s_Ofs : s_Ofs.load(); }
   static inline std::atomic<uint32_t> s_Ofs{0};
   static inline std::atomic<bool> s_Running{false};
   uint32_t (*m_Prev)();
-
  public:
   explicit TTicksAt(uint32_t now, bool running = false) : m_Prev(TickCnt) {
-    s_Running = running, Set(now), TickCnt = Read;
+    s_Running = running;
+    Set(now);
+    TickCnt = Read;
   }
   ~TTicksAt() { TickCnt = m_Prev; }
-  TTicksAt(const TTicksAt&) = delete;
-  TTicksAt& operator=(const TTicksAt&) = delete;
   void Set(uint32_t now) { s_Ofs = s_Running ? now - GetTickCount() : now; }
 };
-
 }  // namespace yt
