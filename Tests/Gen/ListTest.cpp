@@ -11,16 +11,13 @@
 namespace {
 struct TNum : TYdBsMem {  // writes its value into the journal, when given one, as it is destroyed
   explicit TNum(int v, std::string* journal = nullptr) : V(v), J(journal) {}
-  ~TNum() override {
-    if (J) *J += char(V);
-  }
+  ~TNum() override { if (J) *J += char(V); }
   TCmpRes Cmp(const TNum& o, int) const { return V - o.V; }
   const int V;
   std::string* const J;
 };
 
-// Sorted and unique insertion and every bisection mode against a brute force. Half the rounds are dense with
-// equal runs: the strict modes once returned an equal neighbour there.
+// Insertion and every bisection mode against a brute force; in runs of equal items strict modes once failed.
 TEST(ListSorted, RandomInsertionsAndBisectionModesMatchBruteForce) {
   std::mt19937 rng(20261206);
   for (int round = 0; round < 200; ++round) {
@@ -40,8 +37,7 @@ TEST(ListSorted, RandomInsertionsAndBisectionModesMatchBruteForce) {
     for (TListCIter<TNum> it(l); !it.End(); it.Next()) got.push_back(it.Cur()->V);
     ASSERT_EQ(got, ref) << "round " << round;
     for (int probe = -1; probe <= range; ++probe) {
-      auto lo = std::lower_bound(ref.begin(), ref.end(), probe);
-      auto hi = std::upper_bound(ref.begin(), ref.end(), probe);
+      auto [lo, hi] = std::equal_range(ref.begin(), ref.end(), probe);
       const int want[] = {lo == ref.begin() ? -99 : lo[-1], hi == ref.begin() ? -99 : hi[-1], lo != hi ? probe : -99,
                           lo == ref.end() ? -99 : *lo, hi == ref.end() ? -99 : *hi};  // LT LE EQ GE GT
       for (int mode = FND_LT; mode <= FND_GT; ++mode) {
@@ -52,8 +48,7 @@ TEST(ListSorted, RandomInsertionsAndBisectionModesMatchBruteForce) {
   }
 }
 
-// A stack closes the most recently opened registry key first. The log's consumer keeps one iterator and
-// resumes with the nodes appended after it reached the end.
+// A stack closes the last opened registry key first; the log's reader resumes its iterator behind the end.
 TEST(Queue, DestructionOrderAndResumingIterator) {
   for (bool stack : {false, true}) {
     std::string j, seen;

@@ -36,8 +36,7 @@ TEST(Path, MacroExpansion) {
   for (auto& v : vars) SetEnvironmentVariableA(v[0], nullptr);
 }
 
-// A folder, a missing name and a name no file can have are answers, not failures: no trace line. A failed walk
-// leaves the caller's handle, not a closed key.
+// Folders, missing and impossible names are answers, not failures (no trace line); a failed walk keeps the handle.
 TEST(Path, IsFileAndOpenPath) {
   const std::string dir = Str(StartPath());
   yt::TTraceTap tap({"..!"});

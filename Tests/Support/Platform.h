@@ -2,7 +2,6 @@
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
-#include <cstdio>
 #include <string>
 
 namespace yt {
@@ -15,14 +14,10 @@ inline bool OnWine() {  // Wine's ntdll exports wine_get_version; Windows' does 
 inline const std::string& BinDir() {
   static const std::string dir = [] {
     char exe[MAX_PATH + 1] = {};
-    if (!GetModuleFileNameA(nullptr, exe, MAX_PATH)) fprintf(stderr, "GetModuleFileNameA: %lu\n", GetLastError());
-    auto parent = [](const std::string& p) { return p.substr(0, p.find_last_of("\\/")); };
-    for (const std::string& d : {parent(exe), parent(parent(exe))}) {
-      DWORD a = GetFileAttributesA((d + "\\ydsprv.exe").c_str());
-      if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) return d;
-    }
-    fprintf(stderr, "no ydsprv.exe beside %s or in its parent folder\n", exe);
-    return parent(exe);
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string d(exe, std::string(exe).find_last_of('\\'));
+    if (GetFileAttributesA((d + "\\ydsprv.exe").c_str()) == INVALID_FILE_ATTRIBUTES) d.resize(d.rfind('\\'));
+    return d;
   }();
   return dir;
 }
@@ -31,9 +26,8 @@ inline const std::string& BinDir() {
 inline const std::string& NoDesktop() {
   static const std::string why = []() -> std::string {
     USEROBJECTFLAGS f = {};
-    DWORD n = 0;
     HWINSTA ws = GetProcessWindowStation();
-    if (!GetUserObjectInformationA(ws, UOI_FLAGS, &f, sizeof f, &n) || !(f.dwFlags & WSF_VISIBLE))
+    if (!GetUserObjectInformationA(ws, UOI_FLAGS, &f, sizeof f, nullptr) || !(f.dwFlags & WSF_VISIBLE))
       return "needs a desktop: the window station is not visible (" + std::to_string(GetLastError()) + ")";
     HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (!w) return "needs a desktop: no window can be made (" + std::to_string(GetLastError()) + ", DISPLAY?)";
@@ -44,12 +38,8 @@ inline const std::string& NoDesktop() {
 }
 }  // namespace yt
 
-#define YT_NEEDS_DESKTOP()                                               \
-  do {                                                                   \
-    if (!yt::NoDesktop().empty()) GTEST_SKIP() << yt::NoDesktop();       \
-  } while (0)
+#define YT_NEEDS_DESKTOP() \
+  do { if (!yt::NoDesktop().empty()) GTEST_SKIP() << yt::NoDesktop(); } while (0)
 // Russian texts in single bytes need the ANSI code page 1251: the system's "language for non-Unicode programs".
-#define YT_NEEDS_CP1251()                                                                   \
-  do {                                                                                      \
-    if (GetACP() != 1251) GTEST_SKIP() << "needs the ANSI code page 1251, not " << GetACP(); \
-  } while (0)
+#define YT_NEEDS_CP1251() \
+  do { if (GetACP() != 1251) GTEST_SKIP() << "needs the ANSI code page 1251, not " << GetACP(); } while (0)
