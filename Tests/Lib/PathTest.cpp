@@ -1,6 +1,5 @@
 // Paths: macro expansion, files and the registry key walk.
 #include <gtest/gtest.h>
-
 #include "Lib/Path.h"
 #include "TestUtil.h"
 
@@ -17,7 +16,9 @@ std::string ShellValue(HKEY root, const char* name) {  // read directly, for com
 
 TEST(Path, MacroExpansion) {
   char sys[MAX_PATH + 1];
-  std::string dir(sys, GetSystemDirectoryA(sys, sizeof sys)), start = Str(StartPath()), big(5000, 'v');
+  const std::string dir(sys, GetSystemDirectoryA(sys, sizeof sys));
+  const std::string start = Str(StartPath());
+  const std::string big(5000, 'v');
   // A value longer than the first buffer it is read into; a variable named like a folder macro, which wins.
   const char* vars[][2] = {{"YD_A", "xy"}, {"YD_PCT", "%YD_A%"}, {"YD_BIG", big.c_str()}, {"StartPath", "ENV"}};
   for (auto& v : vars) SetEnvironmentVariableA(v[0], v[1]);
@@ -35,18 +36,16 @@ TEST(Path, MacroExpansion) {
   for (auto& v : vars) SetEnvironmentVariableA(v[0], nullptr);
 }
 
-// A folder, a missing name and a name no file can have are answers, not failures: no trace line. A failed walk
-// leaves the caller's handle, not a closed key.
+// Folders, missing and impossible names are answers, not failures (no trace line); a failed walk keeps the handle.
 TEST(Path, IsFileAndOpenPath) {
-  std::string own = Str(OwnPath()), dir = Str(StartPath());
+  const std::string dir = Str(StartPath());
   yt::TTraceTap tap({"..!"});
   for (const std::string& p : {dir, dir + "no\\such.exe", dir + "a<b>|"}) EXPECT_FALSE(IsFile(p.c_str())) << p;
-  EXPECT_TRUE(IsFile(own.c_str()) && tap.Text().empty());
+  EXPECT_TRUE(IsFile(Str(OwnPath()).c_str()) && tap.Text().empty());
   TStack<TRegKey> keys;
   HKEY h = nullptr;
   EXPECT_TRUE(OpenPath(h, "HKEY_CURRENT_USER", KEY_READ, keys) == 0 && h == HKEY_CURRENT_USER && !keys.Cnt());
   h = nullptr;
   EXPECT_TRUE(OpenPath(h, "HKEY_CURRENT_USER\\Software\\YdNoSuchKey\\Leaf", KEY_READ, keys) == 2 && !keys.Cnt() && !h);
 }
-
 }  // namespace
