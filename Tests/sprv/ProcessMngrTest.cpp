@@ -93,10 +93,12 @@ TEST_P(Run, EventLogAndOutcome) {
   EXPECT_TRUE(row.Evts.back().rfind(ATTEMPTS, 0) != 0 || row.Evts.back() == S(r.Cmnt())) << S(r.Cmnt());
   EXPECT_EQ(1, trace.Count("WP. TProcessMngr::Run() begin(cmdln=" + S(m.CmdLn()) + ")"));
   EXPECT_TRUE(!row.Trace || std::count(ev.begin(), ev.end(), STOPPING) == trace.Count(row.Trace)) << row.Trace;
-  HANDLE h = row.Given == TGivenStop::OUTLIVES ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, calls.Pid) : 0;
-  EXPECT_TRUE(row.Given != TGivenStop::OUTLIVES || (h && WaitForSingleObject(h, 0) == WAIT_TIMEOUT));  // still there
-  if (h && TerminateProcess(h, 99)) CloseHandle(h);
-  if (row.ResCode && row.Given == TGivenStop::NONE) EXPECT_EQ(START_ERR.substr(0, START_ERR.size() - 2), S(r.Cmnt()));
+  THandle h(row.Given == TGivenStop::OUTLIVES ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, calls.Pid) : 0);
+  EXPECT_TRUE(row.Given != TGivenStop::OUTLIVES || WaitForSingleObject(h.Get(), 0) == WAIT_TIMEOUT);  // still there
+  if (!h.IsNone()) TerminateProcess(h.Get(), 99);
+  if (row.ResCode && row.Given == TGivenStop::NONE) {
+    EXPECT_EQ(START_ERR.substr(0, START_ERR.size() - 2), S(r.Cmnt()));
+  }
 }
 INSTANTIATE_TEST_SUITE_P(ProcessMngr, Run, testing::ValuesIn(RunRows()),
                          [](const testing::TestParamInfo<TRunRow>& i) { return std::string(i.param.Name); });
