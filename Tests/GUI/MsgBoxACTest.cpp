@@ -24,10 +24,8 @@ class MsgBoxACTest : public testing::Test {
   TMutex m_Desk;  // released when the test is destroyed
 };
 
-// What a user watching from another thread saw of a box shown by call on this thread: the countdowns in its
-// caption ("[3]" from "Cap [3]", no repeats), how long the call took and how long after the press it returned. The
-// user presses pressId not before afterMs (with onCountdown, not before a countdown shows); a box not there within
-// appearMs is not waited for, one that is there is watched for a minute at most.
+// What a user watching from another thread saw of a box shown on this thread: its caption's countdowns ("[3]"), the
+// call's time and the return after the press (pressId, not before afterMs or a countdown; a minute's watch at most).
 struct TBoxRun {
   int Res = 0;
   HWND Box = nullptr;

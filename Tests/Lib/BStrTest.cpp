@@ -3,6 +3,7 @@
 #include <functional>
 #include "Lib/Res.h"
 #include "Platform.h"
+#include "ydcodes.h"
 
 namespace {
 const char kApple[] = "\xff\xe1\xeb\xee\xea\xee";  // яблоко
@@ -80,5 +81,15 @@ TEST(Res, ErrorTextsWithoutTheUsersLanguage) {
     EXPECT_TRUE(r.txt == "any" ? !t.empty() && t.back() != '\n' : t == r.txt) << r.err << " " << t.size();
   }
   SetErrTxtFmtFn(prev);
+}
+
+// A warning passes the entry's step; an error throws, quoting the step's fixed check number.
+TEST(Res, ChkResPassesWarningsAndThrowsErrors) {
+  const TRes warn(5, "w", SVRT_WARN);
+  const TRes err(2, "e");
+  EXPECT_EQ(&ChkRes(SRC_MAIN, CHK_MAIN_PARSE, warn), &warn);
+  EXPECT_THROW(ChkRes(SRC_MAIN, CHK_MAIN_RUN, err), EFailure);
+  const std::string want = "[EFailure(" + std::string(err.ToStr(7).Str()) + ")] 'Src/sprv/main' line 34 ";
+  EXPECT_EQ(EFailure(SRC_MAIN, CHK_MAIN_RUN, err).Msg(), want);
 }
 }  // namespace

@@ -123,9 +123,8 @@ struct TPatGen {
   }
 };
 
-// Random patterns, half of them damaged by bytes put in anywhere, on random texts: every pattern compiles or is
-// refused, every group of a match lies inside its text, two threads at once get what one gets alone, and every
-// outcome comes up.
+// Random patterns, half of them damaged by stray bytes, on random texts: each compiles or is refused, groups lie
+// inside the text, two threads at once get what one gets alone, and every outcome comes up.
 TEST_F(ReErrors, RandomPatternsAndTexts) {
   const uint32_t kRounds = 100000;
   auto run = [&](uint32_t rounds) {
