@@ -17,6 +17,7 @@ enum : uint32_t {
 // Module paths the texts name.
 constexpr const char* SRC_MAIN = "Src/sprv/main";
 constexpr const char* SRC_BSTR = "Src/Lib/BStr";
+constexpr const char* SRC_THRD = "Src/Lib/Thrd";
 constexpr const char* SRC_GEN = "Src/Gen/ydgen";
 constexpr const char* SRC_GEN_INC = "Inc/ydgen";
 constexpr const char* SRC_MSGBOX = "Src/GUI/MsgBoxAC";
@@ -36,6 +37,10 @@ enum : unsigned {
   CHK_BSTR_SET = 170,     // a text set from outside is longer than 32 bits
   CHK_BSTR_INS = 185,     // insertion position past the end
   CHK_BSTR_FMT = 224,     // a formatted text would pass 32 bits
+  // Src/Lib/Thrd: threads.
+  CHK_THRD_RUNNING = 127,  // a thread object destroyed while its thread runs
+  CHK_THRD_RESTART = 140,  // a thread object started a second time
+  CHK_THRD_NO_CMD = 232,   // a command thread without its command
   // Src/Gen/ydgen and Inc/ydgen: containers.
   CHK_GEN_ARR_CNT = 441,     // array created with no elements
   CHK_GEN_NULL_ITEM = 1140,  // null item given to AddSorted
@@ -45,6 +50,7 @@ enum : unsigned {
   CHK_GEN_GET = 1277,        // list item index not below the count
   // Src/GUI/MsgBoxAC: the self-closing box.
   CHK_MSGBOX_NO_THRD = 45,      // the countdown thread did not start
+  CHK_MSGBOX_THRD_WAIT = 53,    // waiting for a countdown thread handed over failed
   CHK_MSGBOX_NO_STOP = 55,      // the countdown thread was not told to stop
   CHK_MSGBOX_NO_END = 57,       // the countdown thread did not end in time
   CHK_MSGBOX_HANDED = 65,       // a countdown thread still running was handed to the thread pool
@@ -56,6 +62,7 @@ enum : unsigned {
   CHK_MSGBOX_STATION = 196,     // the window station flags could not be read
   CHK_MSGBOX_NO_BOX = 211,      // MessageBoxW failed
   // Src/GUI/SrchWnd: the window search.
+  CHK_SRCHWND_CP1251 = 19,     // a name not convertible from code page 1251
   CHK_SRCHWND_CMP = 97,        // the comparison given is not a text comparison
   CHK_SRCHWND_NO_NAMES = 103,  // empty name path
 };

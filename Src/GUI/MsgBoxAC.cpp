@@ -52,7 +52,7 @@ DWORD WINAPI ReapJob(LPVOID prm) {
   uint32_t rc = job->Thrd.Wait(INFINITE);
   if (rc) {
     // The thread's state is unknown: its objects stay valid for the rest of the process.
-    LogExpect("job->Thrd.Wait(INFINITE)==0", kSrc, __LINE__);
+    LogExpect("job->Thrd.Wait(INFINITE)==0", kSrc, CHK_MSGBOX_THRD_WAIT);
     return rc;
   }
   delete job;

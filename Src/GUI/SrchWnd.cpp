@@ -18,7 +18,7 @@ std::wstring TxtW(const char* s) {
     n = MultiByteToWideChar(TXT_CP, 0, s, -1, &w[0], n);
   }
   if (n <= 1) {
-    LogExpect("MultiByteToWideChar(1251)", kSrc, __LINE__);
+    LogExpect("MultiByteToWideChar(1251)", kSrc, CHK_SRCHWND_CP1251);
     return std::wstring();
   }
   w.resize(static_cast<size_t>(n) - 1);

@@ -126,7 +126,8 @@ uint32_t TMutex::Release() {
 TThrd::~TThrd() {
   if (!m_H.IsNone()) {
     // Destroying the object under a running thread leaves the thread on freed memory.
-    LOG_EXPECT(WaitForSingleObject(m_H.Get(), 0) != WAIT_TIMEOUT);
+    if (WaitForSingleObject(m_H.Get(), 0) == WAIT_TIMEOUT)
+      LogExpect("WaitForSingleObject(m_H, 0) != WAIT_TIMEOUT", SRC_THRD, CHK_THRD_RUNNING);
     // Closed here rather than by THandle: the thread's own line says so.
     HANDLE h = m_H.Get();
     uint32_t rc = CloseHandle(h) ? 0 : GetLastError();
@@ -141,7 +142,7 @@ TThrd::~TThrd() {
 
 uint32_t TThrd::Start(TThrdStart how) {
   if (!m_H.IsNone()) {
-    LogExpect("a thread object is started once", __FILE__, __LINE__);
+    LogExpect("a thread object is started once", SRC_THRD, CHK_THRD_RESTART);
     return ERROR_ALREADY_INITIALIZED;
   }
   DWORD id = 0;
@@ -219,7 +220,7 @@ DWORD WINAPI TThrd::Routine(LPVOID prm) {
 void TCmdThrd::Exec() {
   m_Ok = false;
   if (!m_Cmd) {
-    LogExpect("m_Cmd", __FILE__, __LINE__);
+    LogExpect("m_Cmd", SRC_THRD, CHK_THRD_NO_CMD);
     return;
   }
   m_Ok = !m_Cmd->Exec().IsErr();

@@ -27,9 +27,6 @@ class TTraceMute {
   TTraceMute& operator=(const TTraceMute&) = delete;
 };
 
-// Writes the "..!" line of a failed internal expectation; processing goes on.
+// Writes the "..!" line of a failed internal expectation; processing goes on. File and line are a module path
+// and a check number of ydcodes.h, never a source position that moves with the code.
 void LogExpect(const char* expr, const char* file, unsigned line);
-#define LOG_EXPECT(cond) \
-  do { \
-    if (!(cond)) LogExpect(#cond, __FILE__, __LINE__); \
-  } while (0)

@@ -181,7 +181,7 @@ TEST(LogExpect, WritesTheExpectationLine) {
   EXPECT_TRUE(WriteAll(d("p.wli"), "[Prms]\r\nFlshLns=0\r\n[Evts]\r\n...=\r\n"));
   ASSERT_EQ(l.Open(), 0u);
   LogExpect("x>0", "Src/GUI/MsgBoxAC", 42);
-  LOG_EXPECT(1 == 2);
+  LogExpect("1 == 2", "Src/Lib/Thrd", 232);
   ASSERT_TRUE(WaitFor([&] { return Lines(ReadAll(d("p.log"))).size() >= 2; }));
   Sleep(300);
   l.Close();
@@ -189,6 +189,6 @@ TEST(LogExpect, WritesTheExpectationLine) {
   snprintf(ids, sizeof ids, "\\.\\d{3} Pid=%#06lx Tid=0x[0-9a-f]{4,} ", GetCurrentProcessId());
   const std::string head = "\\.\\.! " + kStamp + ids + "'";  // type, time, process and thread
   // The expectations alone: the writer's thread, handles and mutex are the log's own work, not lines of it.
-  const std::string want = head + "x>0' in \"Src/GUI/MsgBoxAC\" line 42\r\n" + head + "1 == 2' in .*\r\n";
+  const std::string want = head + "x>0' in \"Src/GUI/MsgBoxAC\" line 42\r\n" + head + "1 == 2' in \"Src/Lib/Thrd\" line 232\r\n";
   EXPECT_TRUE(std::regex_match(ReadAll(d("p.log")), std::regex(want))) << ReadAll(d("p.log"));
 }
