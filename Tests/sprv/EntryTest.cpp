@@ -88,8 +88,7 @@ TEST(Entry, ParameterErrorWithoutDisplayDoesNotHang) {
   EXPECT_TRUE(yt::WaitFor([&] { return yt::Exists(d("st.txt")); }, RUN_TMOUT_MS + 10000));
   EXPECT_EQ("87", yt::ReadAll(d("st.txt")));
 }
-// Cyrillic names throughout, also for ydsprv.exe with its parameter file and trace log: Wine maps them only with a
-// glibc ru_RU.UTF-8 locale (the test command makes one).
+// Cyrillic names throughout, ydsprv.exe's own included (Wine maps them only with a glibc ru_RU.UTF-8 locale).
 TEST(Entry, CyrillicPaths) {
   YT_NEEDS_CP1251();  // the names go through the ANSI calls
   yt::TTmpDir d;
