@@ -36,7 +36,6 @@ enum : unsigned {
   CHK_BSTR_GROW = 164,    // a grown text would pass 32 bits
   CHK_BSTR_SET = 170,     // a text set from outside is longer than 32 bits
   CHK_BSTR_INS = 185,     // insertion position past the end
-  CHK_BSTR_FMT = 224,     // a formatted text would pass 32 bits
   // Src/Lib/Thrd: threads.
   CHK_THRD_RUNNING = 127,  // a thread object destroyed while its thread runs
   CHK_THRD_RESTART = 140,  // a thread object started a second time

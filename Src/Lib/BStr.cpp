@@ -139,8 +139,8 @@ const char* TStr::VFmt(const char* fmt, va_list args) {
   static const TFmtGrow kGrow = {kStep, SIZE_MAX, kFmtFailCap, false};
   // Formatted into a buffer of its own: an argument may be this string's text.
   TCharBuf out(m_Buf.Cap());
-  long long n = YdVFmt(out, kGrow, fmt, args);
-  if (n > static_cast<long long>(kMaxLen)) throw EBadAlloc(kSrc, CHK_BSTR_FMT, static_cast<size_t>(n) + 1);
+  // The C library counts in int, so a formatted text never passes the 32-bit length.
+  YdVFmt(out, kGrow, fmt, args);
   m_Buf.Swap(out);
   m_Str = m_Buf.Chars();
   m_Len = static_cast<uint32_t>(strlen(m_Str));

@@ -129,10 +129,9 @@ TThrd::~TThrd() {
     if (WaitForSingleObject(m_H.Get(), 0) == WAIT_TIMEOUT)
       LogExpect("WaitForSingleObject(m_H, 0) != WAIT_TIMEOUT", SRC_THRD, CHK_THRD_RUNNING);
     // Closed here rather than by THandle: the thread's own line says so.
-    HANDLE h = m_H.Get();
+    HANDLE h = m_H.Detach();
     uint32_t rc = CloseHandle(h) ? 0 : GetLastError();
     Trace("STC", "Closing thread handle: handle=%#08x this=%#08x result=%u", Lo(h), Lo(this), rc);
-    m_H.Detach();
   }
   m_LockMtx.Release();
   m_LockMtx.Close();
