@@ -138,10 +138,13 @@ int main(int argc, char** argv) {
   }
   // The supervisor's event log writes every line out before it goes on (FlshLns 0): a file opened,
   // appended to and closed per line, in the caller's thread.
-  for (int threads = 1; threads <= 3; ++threads) {
-    bool atOnce = threads == 3;
-    int n = atOnce ? lines / 10 : lines;
-    std::string f = dir + "event" + std::to_string(threads) + ".log";
+  const struct {
+    int threads;
+    bool atOnce;
+  } runs[] = {{1, false}, {2, false}, {1, true}};
+  for (const auto& run : runs) {
+    int n = run.atOnce ? lines / 10 : lines;
+    std::string f = dir + "event" + std::to_string(&run - runs + 1) + ".log";
     TLog ev;
     ev.Prms().SetFileNm(f.c_str());
     ev.Prms().SetTmFrmt("dd.MM.yyyy HH:mm:ss");
@@ -149,11 +152,11 @@ int main(int argc, char** argv) {
     ev.Prms().SetTidOn(false);
     ev.Prms().SetTpOn(false);
     ev.Prms().AddTp("...", "");
-    if (atOnce) ev.Prms().SetFlshLns(0);
+    if (run.atOnce) ev.Prms().SetFlshLns(0);
     ev.Open();
-    TRun r = Measure(ev, n, atOnce ? 1 : threads);
+    TRun r = Measure(ev, n, run.threads);
     r.FileLines = CountLines(f);
-    Report(atOnce ? "event log, at once" : "event log (TLog)", n, atOnce ? 1 : threads, r);
+    Report(run.atOnce ? "event log, at once" : "event log (TLog)", n, run.threads, r);
     DeleteFileA(f.c_str());
   }
   DeleteFileA(wli.c_str());

@@ -46,9 +46,11 @@ bool PlainLocale() {
   return lang == LANG_ENGLISH || lang == LANG_RUSSIAN;
 }
 
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
 int CmpFolded(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    int ca = (*a >= 'a' && *a <= 'z') ? *a - 32 : *a, cb = (*b >= 'a' && *b <= 'z') ? *b - 32 : *b;
+    int ca = Fold(*a), cb = Fold(*b);
     if (ca != cb || !ca) return ca < cb ? -1 : ca > cb ? 1 : 0;
   }
 }
@@ -129,7 +131,7 @@ void TLogIniSection::Seal() {
     r.V = m_Staged[recs.size() - 1 - i].release();  // the latest line first among equal keys
     memset(r.Pre, 0, sizeof r.Pre);
     const char* k = r.V->Key.Str() ? r.V->Key.Str() : "";
-    for (size_t j = 0; j < sizeof r.Pre && k[j]; ++j) r.Pre[j] = (k[j] >= 'a' && k[j] <= 'z') ? char(k[j] - 32) : k[j];
+    for (size_t j = 0; j < sizeof r.Pre && k[j]; ++j) r.Pre[j] = Fold(k[j]);
   }
   m_Staged.clear();
   std::stable_sort(recs.begin(), recs.end(), [plain](const TRec& a, const TRec& b) {

@@ -45,7 +45,7 @@ class TLogIniSection : public TYdBsMem {
 
  private:
   TStr m_Nm;
-  std::unique_ptr<TList<TLogIniVal>> m_Vals;  // made by Seal() with room for all: it grows by fixed steps
+  std::unique_ptr<TList<TLogIniVal>> m_Vals;  // Seal() remakes it with room for all: it grows by fixed steps
   std::vector<std::unique_ptr<TLogIniVal>> m_Staged;
 };
 
