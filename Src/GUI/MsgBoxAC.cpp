@@ -42,7 +42,19 @@ struct TMbacJob : public TYdBsMem {
 };
 
 std::atomic<uint32_t> g_Left{0};
-bool StationVisible(uint32_t& err);
+
+bool StationVisible(uint32_t& err) {
+  err = 0;
+  USEROBJECTFLAGS uof = {};
+  HWINSTA st = GetProcessWindowStation();  // not to be closed
+  if (!st || !GetUserObjectInformationA(st, UOI_FLAGS, &uof, sizeof uof, nullptr)) {
+    err = GetLastError();
+    if (!err) err = ERROR_INVALID_HANDLE;
+    return true;
+  }
+  return (uof.dwFlags & WSF_VISIBLE) != 0;
+}
+
 std::atomic<TStationVisFn> g_StationVis{StationVisible};
 
 // Runs on a pool thread: the job's countdown thread may still be waiting for windows that answer slowly.
@@ -179,20 +191,6 @@ uint32_t TMsgBoxAutoCloser::ShowLeft(HWND box, uint32_t left) const {
   DWORD err = GetLastError();
   return err ? err : ERROR_INVALID_WINDOW_HANDLE;
 }
-
-namespace {
-bool StationVisible(uint32_t& err) {
-  err = 0;
-  USEROBJECTFLAGS uof = {};
-  HWINSTA st = GetProcessWindowStation();  // not to be closed
-  if (!st || !GetUserObjectInformationA(st, UOI_FLAGS, &uof, sizeof uof, nullptr)) {
-    err = GetLastError();
-    if (!err) err = ERROR_INVALID_HANDLE;
-    return true;
-  }
-  return (uof.dwFlags & WSF_VISIBLE) != 0;
-}
-}  // namespace
 
 TStationVisFn SetStationVisFn(TStationVisFn fn) { return g_StationVis.exchange(fn ? fn : StationVisible); }
 

@@ -1,6 +1,7 @@
 // The monitored wait and the health checks of the running child.
 #include <windows.h>
 #include <psapi.h>
+#include "Lib/BTm.h"
 #include "Log/Log.h"
 #include "sprv/Process.h"
 #include "sprv/ProcessMngr.h"
@@ -210,9 +211,9 @@ TRes TProcessMngr::OnRunTmOut(WTProcess& p) {
 
 TRes TProcessMngr::OnChkFail(WTProcess& p, const TRes& failed) {
   TRes res;
-  uint32_t t0 = GetTickCount();
+  uint32_t t0 = TickCnt();
   m_ExitCode = RC_INTERNAL;
   res.Set(ForceStop(p));
-  Log().Write("WP.", "Process terminated (r=%s),wait=%ums.", failed.Cmnt().Str(), (unsigned)(GetTickCount() - t0));
+  Log().Write("WP.", "Process terminated (r=%s),wait=%ums.", failed.Cmnt().Str(), (unsigned)(TickCnt() - t0));
   return res;
 }
