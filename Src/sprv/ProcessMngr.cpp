@@ -213,19 +213,22 @@ uint32_t TProcessMngr::ForceStop(WTProcess& p) {
 }
 
 // Termination only starts the child's end: the launch is released, and the next one made, only once it is
-// gone. Windows refuses to terminate a child that has just ended (access denied): then the stop has
-// succeeded and the child's own exit code counts.
+// gone. A child that had ended just before keeps its own exit code, and the stop has succeeded. Windows refuses
+// to terminate such a child (access denied), but ends its job, then empty of it, without complaint: so the end
+// is also looked for before the termination, which still ends what the child left in its job.
 uint32_t TProcessMngr::EndChild(WTProcess& p) {
+  const bool ended = m_StopCalls->Wait(p, 0) == WAIT_OBJECT_0;
   uint32_t rc = m_StopCalls->Terminate(p, 0);
   uint32_t w = m_StopCalls->Wait(p, STOP_END_WAIT_MS);
   DWORD werr = w == WAIT_FAILED ? GetLastError() : 0;
   if (w == WAIT_OBJECT_0) {
-    if (rc == ERROR_ACCESS_DENIED) {
+    if (rc != 0 && rc != ERROR_ACCESS_DENIED)
+      Log().Write("WP.", "TProcessMngr::ForceStop() termination failed (rc=%u)", (unsigned)rc);
+    if (ended || rc == ERROR_ACCESS_DENIED) {
       m_ExitCode = p.GetExitCode();
       Log().Write("WP.", "TProcessMngr::ForceStop() child had ended by itself (exit_code=%u)", m_ExitCode);
       return 0;
     }
-    if (rc != 0) Log().Write("WP.", "TProcessMngr::ForceStop() termination failed (rc=%u)", (unsigned)rc);
     return rc;
   }
   m_MayRun = true;

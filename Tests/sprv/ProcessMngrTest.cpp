@@ -137,6 +137,18 @@ TEST(ProcessMngr, GentleStopSteps) {
     EXPECT_TRUE(took >= row.minMs && took < row.maxMs) << row.mode << " took " << took;
   }
 }
+// A child that ended just before its forced stop keeps its own code: ending its job, then empty, is no refusal.
+TEST(ProcessMngr, StopOfAChildThatHasJustEnded) {
+  yt::TTraceTap trace({"WP."});
+  WTProcess p;
+  ASSERT_EQ(0u, p.Crt(TStr(Child("7").c_str()), nullptr, 0));
+  ASSERT_EQ(p.Wait(yt::kWaitMs), WAIT_OBJECT_0);
+  TProcessMngr m;
+  m.SetStopTm(0);
+  EXPECT_EQ(TProcessMngrProbe{m}.ForceStop(p), 0u);
+  EXPECT_EQ(m.ExitCode(), 7u);
+  EXPECT_EQ(trace.Count("WP. TProcessMngr::ForceStop() child had ended by itself (exit_code=7)"), 1);
+}
 // The child's job (jobs work under Wine as on Windows): a stop ends what it started, also when the child ends as
 // asked within s:4s; an end of its own leaves that running, and so does CREATE_BREAKAWAY_FROM_JOB.
 TEST(ProcessMngr, ChildProcessTree) {
